@@ -1,0 +1,197 @@
+// The rules of the game: start position, move rule, shuffle and solved check.
+#include "puzzle.h"
+
+#include <cmath>
+#include <cstdio>
+
+#include "randomdraw.h"
+
+namespace glidor {
+
+namespace {
+
+constexpr double Gap = 16;
+
+std::string countText(double count)
+{
+    char text[32];
+    std::snprintf(text, sizeof text, "%.0f", count);
+    return text;
+}
+
+// One case of the move rule: the bound on square p that keeps the run inside
+// its row or column, the distance k to the gap and the step s towards it.
+struct MoveCase {
+    enum Field { Column, Row } field;
+    enum Compare { Less, Greater } compare;
+    int bound;
+    int k;
+    int s;
+};
+
+// Tested in this order; the first case whose two conditions hold is carried out.
+constexpr MoveCase moveCases[12] = {
+    {MoveCase::Column, MoveCase::Less, 4, 1, +1},
+    {MoveCase::Column, MoveCase::Less, 3, 2, +1},
+    {MoveCase::Column, MoveCase::Less, 2, 3, +1},
+    {MoveCase::Column, MoveCase::Greater, 1, 1, -1},
+    {MoveCase::Column, MoveCase::Greater, 2, 2, -1},
+    {MoveCase::Column, MoveCase::Greater, 3, 3, -1},
+    {MoveCase::Row, MoveCase::Less, 4, 1, +4},
+    {MoveCase::Row, MoveCase::Less, 3, 2, +4},
+    {MoveCase::Row, MoveCase::Less, 2, 3, +4},
+    {MoveCase::Row, MoveCase::Greater, 1, 1, -4},
+    {MoveCase::Row, MoveCase::Greater, 2, 2, -4},
+    {MoveCase::Row, MoveCase::Greater, 3, 3, -4},
+};
+
+} // namespace
+
+const char *cueFileName(Cue cue)
+{
+    return cue == Cue::Move ? "Move.wav" : "Done.wav";
+}
+
+int pictureId(int square, int tile)
+{
+    // Ids 116..121 hold the numbers 16..21, which no tile carries; the away
+    // pictures therefore start at 122 for tile 1.
+    return square == tile ? 100 + tile : 121 + tile;
+}
+
+bool Puzzle::gameInProgress() const
+{
+    return !m_ops.shuffleButtonEnabled();
+}
+
+void Puzzle::Form_Load()
+{
+    m_ops.seedRandom();
+    SetUpBoard();
+}
+
+void Puzzle::SetUpBoard()
+{
+    LoopIndex = 0;
+    for (std::uint8_t row = 1; row <= 4; ++row) {
+        for (std::uint8_t column = 1; column <= 4; ++column) {
+            LoopIndex += 1;
+            const int k = static_cast<int>(LoopIndex);
+            m_ops.createSquare(k);
+            m_ops.placeSquare(k, 32 * column, 32 * row);
+            Squares[k].Column = column;
+            Squares[k].Row = row;
+            m_ops.showSquare(k);
+            m_ops.enableSquare(k, false);
+            if (k <= 15) {
+                m_ops.setSquarePicture(k, k + 100);
+                Squares[k].Tile = k;
+            } else {
+                m_ops.clearSquarePicture(k);
+                Squares[k].Tile = Gap;
+            }
+        }
+    }
+    m_ops.sendBackgroundToBack();
+    EmptySquare = 16;
+}
+
+void Puzzle::MoveTile(std::int16_t p)
+{
+    if (p < 1 || p > 16)
+        return;
+
+    // The sound comes before the rule is tried, so a press on a tile that
+    // cannot move is heard too. The sound mark is read first.
+    if (m_ops.soundMark() && gameInProgress())
+        m_ops.startSound(Cue::Move);
+
+    const SquareRec &from = Squares[p];
+    for (const MoveCase &c : moveCases) {
+        const double value = c.field == MoveCase::Column ? from.Column : from.Row;
+        const bool inBounds = c.compare == MoveCase::Less ? value < c.bound : value > c.bound;
+        // Only the far square is tested: a nearer gap would have matched an
+        // earlier case. The bound keeps the index on the board.
+        if (!inBounds || Squares[p + c.k * c.s].Tile != Gap)
+            continue;
+
+        // The tile next to the gap moves first, the tile from p last.
+        for (int j = c.k; j >= 1; --j) {
+            const int d = p + j * c.s;
+            const int q = p + (j - 1) * c.s;
+            Squares[d].Tile = Squares[q].Tile;
+            m_ops.setSquarePicture(d, pictureId(d, static_cast<int>(Squares[d].Tile)));
+        }
+        Squares[p].Tile = Gap;
+        m_ops.clearSquarePicture(p);
+        MoveCount += c.k;
+        m_ops.setCounterText(countText(MoveCount));
+        EmptySquare = static_cast<std::uint8_t>(p);
+        return;
+    }
+}
+
+void Puzzle::CheckSolved()
+{
+    Solved = True;
+    for (LoopIndex = 1; LoopIndex <= 15; LoopIndex += 1) {
+        if (Squares[static_cast<int>(LoopIndex)].Tile != LoopIndex)
+            Solved = False;
+    }
+    if (Solved != True)
+        return;
+
+    if (m_ops.soundMark() && gameInProgress())
+        m_ops.startSound(Cue::Done);
+    // Square 16 holds the gap and stays open to the mouse.
+    for (LoopIndex = 1; LoopIndex <= 15; LoopIndex += 1)
+        m_ops.enableSquare(static_cast<int>(LoopIndex), false);
+    m_ops.enableShuffleControls(true);
+}
+
+void Puzzle::Shuffle()
+{
+    m_ops.showCounter(false);
+    for (LoopIndex = 1; LoopIndex <= 500; LoopIndex += 1) {
+        const float r = m_ops.drawRandom();
+        RandomSquare = squareFromDraw(r);
+        // The shuffle button is still enabled here, so these moves are silent.
+        MoveTile(RandomSquare);
+    }
+    if (m_ops.soundMark() && !gameInProgress())
+        m_ops.startSound(Cue::Move);
+    for (LoopIndex = 1; LoopIndex <= 16; LoopIndex += 1) {
+        const int k = static_cast<int>(LoopIndex);
+        m_ops.enableSquare(k, true);
+        if (Squares[k].Tile == Gap)
+            EmptySquare = static_cast<std::uint8_t>(k);
+    }
+    m_ops.showCounter(true);
+}
+
+void Puzzle::cmdBlanda_Click()
+{
+    Shuffle();
+    MoveCount = 0;
+    m_ops.setCounterText(countText(MoveCount));
+    m_ops.enableShuffleControls(false);
+}
+
+void Puzzle::Form_KeyDown(int keyCode)
+{
+    // Signed 16-bit arithmetic with no bounds test: the target lies in -3..20,
+    // and MoveTile ignores what falls off the board.
+    const auto gap = static_cast<std::int16_t>(EmptySquare);
+    std::int16_t target;
+    switch (keyCode) {
+    case KeyRight: target = static_cast<std::int16_t>(gap - 1); break;
+    case KeyLeft: target = static_cast<std::int16_t>(gap + 1); break;
+    case KeyDown: target = static_cast<std::int16_t>(gap - 4); break;
+    case KeyUp: target = static_cast<std::int16_t>(gap + 4); break;
+    default: return;
+    }
+    MoveTile(target);
+    CheckSolved();
+}
+
+} // namespace glidor

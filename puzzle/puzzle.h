@@ -1,0 +1,66 @@
+// The board state of the game and the procedures that hold its rules.
+#pragma once
+
+#include "windowops.h"
+
+#include <array>
+#include <cstdint>
+
+namespace glidor {
+
+// One square of the board. The fields are whole numbers held in doubles.
+struct SquareRec {
+    double Column = 0;
+    double Row = 0;
+    double Tile = 0; // 1..15, or 16 for the gap
+};
+
+// Truth values of the game's own state.
+constexpr std::int16_t True = -1;
+constexpr std::int16_t False = 0;
+
+// Virtual-key codes of the arrow keys, as the window's key handler receives them.
+enum ArrowKey : int { KeyLeft = 37, KeyUp = 38, KeyRight = 39, KeyDown = 40 };
+
+// The game: the board and the rules, reaching the window only through WindowOps.
+// Squares are numbered 1..16 row by row from the top left.
+class Puzzle {
+public:
+    explicit Puzzle(WindowOps &ops) : m_ops(ops) {}
+
+    // Seeds the random draws, then lays out the solved board.
+    void Form_Load();
+    // Creates the sixteen squares and lays out tile k on square k, all disabled, gap on 16.
+    void SetUpBoard();
+    // Slides the tile on square p, with the tiles between it and the gap, one
+    // square towards the gap when p lies in the gap's row or column. Numbers
+    // outside 1..16 are ignored, without a sound.
+    void MoveTile(std::int16_t p);
+    // Ends the game when tiles 1..15 are back on squares 1..15.
+    void CheckSolved();
+    // 500 random move attempts from the current board, then opens the board.
+    void Shuffle();
+    // The shuffle command: deals a game and starts it.
+    void cmdBlanda_Click();
+    // An arrow key names the tile that slides into the gap in its direction;
+    // every other key code does nothing at all.
+    void Form_KeyDown(int keyCode);
+
+    // Index 0 is not a square and keeps its zeros.
+    std::array<SquareRec, 17> Squares{};
+    std::uint8_t EmptySquare = 0;
+    std::uint8_t RandomSquare = 0;
+    std::int16_t Solved = False;
+    double MoveCount = 0;
+    double LoopIndex = 0;
+
+private:
+    bool gameInProgress() const;
+
+    WindowOps &m_ops;
+};
+
+// The picture id of tile t standing on square d: 100 + t at home, 121 + t elsewhere.
+int pictureId(int square, int tile);
+
+} // namespace glidor

@@ -1,0 +1,26 @@
+#!/usr/bin/env bash
+# Installs every Debian 12 package Glidor needs to build, run and test. Safe to run again.
+set -euo pipefail
+
+packages=(
+  # build
+  cmake g++ make pkg-config
+  qt6-base-dev qt6-multimedia-dev libsndfile1-dev
+  # run: the platform plugins and the faces that stand in for Comic Sans MS and Verdana
+  qt6-qpa-plugins fonts-comic-neue fonts-dejavu-core
+  # tests
+  libgtest-dev libgmock-dev clang libclang-rt-14-dev
+  xvfb xauth xdotool pulseaudio pulseaudio-utils sox
+)
+
+missing=()
+for p in "${packages[@]}"; do
+  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
+done
+[ ${#missing[@]} -eq 0 ] && exit 0
+
+sudo=""
+[ "$(id -u)" -eq 0 ] || sudo="sudo"
+export DEBIAN_FRONTEND=noninteractive
+$sudo apt-get update -qq
+$sudo apt-get install -y -qq --no-install-recommends "${missing[@]}"
