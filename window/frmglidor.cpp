@@ -1,0 +1,4 @@
+// The game's one window.
+#include "frmglidor.h"
+
+FrmGlidor::FrmGlidor(QWidget *parent) : QMainWindow(parent) {}
