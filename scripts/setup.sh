@@ -11,6 +11,7 @@ packages=(
   # tests
   libgtest-dev libgmock-dev clang libclang-rt-14-dev
   xvfb xauth xdotool pulseaudio pulseaudio-utils sox
+  appstream desktop-file-utils dpkg-dev
 )
 
 missing=()
