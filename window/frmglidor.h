@@ -1,12 +1,97 @@
-// The game's one window.
+// The game's one window: its controls, the window operations of the core and the input handlers.
 #pragma once
 
 #include <QMainWindow>
 
-#include "puzzle.h"
+#include <array>
+#include <functional>
 
-class FrmGlidor : public QMainWindow {
+#include "puzzle.h"
+#include "randomdraw.h"
+
+class QAction;
+class QLabel;
+class QMenu;
+class QPushButton;
+
+namespace glidor {
+class BoardSquare;
+class CounterLabel;
+class HelpPanel;
+class PictureBox;
+}
+
+// What the window takes from outside the toolkit. Left empty, the window plays
+// through sound::play and draws from its own clock-seeded RandomSource; a test
+// fills them in to hear the cues and to script the draws of a shuffle.
+struct GlidorServices {
+    std::function<void(const char *fileName)> playSound;
+    std::function<float()> drawRandom;
+};
+
+// The window frmGlidor. It keeps what the player sees (controls, focus, the
+// help panel, the sound mark) and hands every decision about the board to
+// the core, which reaches the controls back through WindowOps.
+class FrmGlidor : public QMainWindow, public glidor::WindowOps {
     Q_OBJECT
 public:
-    explicit FrmGlidor(QWidget *parent = nullptr);
+    // Builds every control, runs Form_Load (which creates the sixteen squares)
+    // and places the window in the middle of its screen; it is not shown yet.
+    explicit FrmGlidor(GlidorServices services = {}, QWidget *parent = nullptr);
+    ~FrmGlidor() override;
+
+    // The board state, for tests and tools that watch the game.
+    const glidor::Puzzle &puzzle() const { return m_puzzle; }
+
+    // glidor::WindowOps
+    void seedRandom() override;
+    float drawRandom() override;
+    void createSquare(int k) override;
+    void placeSquare(int k, int left, int top) override;
+    void showSquare(int k) override;
+    void enableSquare(int k, bool enabled) override;
+    void setSquarePicture(int k, int id) override;
+    void clearSquarePicture(int k) override;
+    void sendBackgroundToBack() override;
+    bool soundMark() const override;
+    bool shuffleButtonEnabled() const override;
+    void enableShuffleControls(bool enabled) override;
+    void setCounterText(const std::string &text) override;
+    void showCounter(bool visible) override;
+    void startSound(glidor::Cue cue) override;
+
+protected:
+    // Form_KeyDown: the arrow keys, whenever the window itself has the focus.
+    void keyPressEvent(QKeyEvent *event) override;
+
+private:
+    void buildControls();
+    void buildMenus();
+    const QImage &loadPicture(int id);
+
+    void imgBild_MouseDown(int index);
+    void imgBild_DblClick(int index);
+    void fraHur_MouseDown();
+    void lblHur_Click(int index);
+    void mnuHur_Click();
+    void mnuAvsluta_Click();
+    void mnuBlanda_Click();
+
+    GlidorServices m_services;
+    glidor::RandomSource m_random;
+    glidor::Puzzle m_puzzle;
+
+    QWidget *m_client = nullptr;
+    glidor::HelpPanel *fraHur = nullptr;
+    QPushButton *cmdBlanda = nullptr;
+    QLabel *Label1 = nullptr;
+    QLabel *lblLabel = nullptr;
+    glidor::CounterLabel *lblFlytt = nullptr;
+    glidor::PictureBox *imgBak = nullptr;
+    std::array<glidor::BoardSquare *, 17> imgBild{}; // 0 is the design element, never on the board
+    QAction *mnuBlanda = nullptr;
+    QAction *mnuLjud = nullptr;
+
+    // Tile pictures by id, each made the first time a square shows it.
+    std::array<QImage, 137> m_pictures;
 };
