@@ -1,0 +1,47 @@
+// Soft cloud fields that wrap around at their edges, for the sky texture and the icon.
+#pragma once
+
+#include <cstdint>
+#include <initializer_list>
+#include <span>
+#include <vector>
+
+namespace glidor::pictures::sky {
+
+// Gradient noise over a `size` by `size` square that wraps around: the column
+// after the last one continues into the first, and likewise the rows. Each
+// entry of `cellsPerOctave` adds one octave with that many cells across the
+// square, at half the weight of the one before. The same arguments give the
+// same field on every run.
+class Clouds {
+public:
+    Clouds(int size, std::initializer_list<int> cellsPerOctave, std::uint32_t seed);
+
+    // Writes the densities of row `y` (0 <= y < size) into the first `size`
+    // entries of `out`: 0.5 on average, almost all of them between 0 and 1,
+    // clamped to that range.
+    void row(int y, std::span<float> out) const;
+
+private:
+    // Where a pixel column (or row) falls on an octave's lattice: the lattice
+    // line before it, the one after it (wrapped), and the eased position between.
+    struct Span {
+        int before;
+        int after;
+        float t;
+        float eased;
+    };
+    struct Octave {
+        int cells;
+        float weight;
+        std::vector<float> gx;
+        std::vector<float> gy;
+        std::vector<Span> spans;
+    };
+
+    int m_size;
+    float m_scale;
+    std::vector<Octave> m_octaves;
+};
+
+} // namespace glidor::pictures::sky
