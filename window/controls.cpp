@@ -96,17 +96,13 @@ void HelpLine::mousePressEvent(QMouseEvent *event)
     // QLabel would pass the press on to the panel, which would hide itself at
     // once; a line hides the panel only when the button comes up.
     event->accept();
-    if (m_pressedButton == Qt::NoButton)
-        m_pressedButton = event->button();
 }
 
 void HelpLine::mouseReleaseEvent(QMouseEvent *event)
 {
     event->accept();
-    if (event->button() != m_pressedButton)
-        return;
-    m_pressedButton = Qt::NoButton;
-    if (rect().contains(event->position().toPoint()))
+    // A click ends when the last button held comes up over the line.
+    if (event->buttons() == Qt::NoButton && rect().contains(event->position().toPoint()))
         emit clicked(m_index);
 }
 

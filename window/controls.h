@@ -75,7 +75,8 @@ protected:
 };
 
 // One line lblHur(index) of the help panel. A press on it stays with the line
-// (the panel does not see it); releasing that button over the line reports clicked().
+// (the panel does not see it); releasing the last button held over the line
+// reports clicked().
 class HelpLine : public QLabel {
     Q_OBJECT
 public:
@@ -90,7 +91,6 @@ protected:
 
 private:
     int m_index;
-    Qt::MouseButton m_pressedButton = Qt::NoButton;
 };
 
 // Makes screen readers read CounterLabel as its name with the count as value.
