@@ -102,8 +102,11 @@ void Puzzle::MoveTile(std::int16_t p)
         return;
 
     // The sound comes before the rule is tried, so a press on a tile that
-    // cannot move is heard too. The sound mark is read first.
-    if (m_ops.soundMark() && gameInProgress())
+    // cannot move is heard too. Like every sound condition it reads both
+    // states, the sound mark first, even when the mark alone decides.
+    const bool soundOn = m_ops.soundMark();
+    const bool duringGame = gameInProgress();
+    if (soundOn && duringGame)
         m_ops.startSound(Cue::Move);
 
     const SquareRec &from = Squares[p];
@@ -141,7 +144,9 @@ void Puzzle::CheckSolved()
     if (Solved != True)
         return;
 
-    if (m_ops.soundMark() && gameInProgress())
+    const bool soundOn = m_ops.soundMark();
+    const bool duringGame = gameInProgress();
+    if (soundOn && duringGame)
         m_ops.startSound(Cue::Done);
     // Square 16 holds the gap and stays open to the mouse.
     for (LoopIndex = 1; LoopIndex <= 15; LoopIndex += 1)
@@ -158,7 +163,9 @@ void Puzzle::Shuffle()
         // The shuffle button is still enabled here, so these moves are silent.
         MoveTile(RandomSquare);
     }
-    if (m_ops.soundMark() && !gameInProgress())
+    const bool soundOn = m_ops.soundMark();
+    const bool duringGame = gameInProgress();
+    if (soundOn && !duringGame)
         m_ops.startSound(Cue::Move);
     for (LoopIndex = 1; LoopIndex <= 16; LoopIndex += 1) {
         const int k = static_cast<int>(LoopIndex);
