@@ -1,0 +1,100 @@
+// Writes the game's own Move.wav (a soft wooden slide) and Done.wav (a short rising chime) into a folder.
+#include <algorithm>
+#include <cmath>
+#include <cstdint>
+#include <cstdio>
+#include <fstream>
+#include <numbers>
+#include <string>
+#include <vector>
+
+namespace {
+
+constexpr int Rate = 44100;
+constexpr double Tau = 2 * std::numbers::pi;
+
+// 16-bit mono PCM, the WAV every player reads.
+bool writeWav(const std::string &path, const std::vector<double> &samples)
+{
+    double peak = 1e-9;
+    for (double s : samples)
+        peak = std::max(peak, std::abs(s));
+    std::vector<std::int16_t> pcm;
+    for (double s : samples)
+        pcm.push_back(std::int16_t(std::lround(s / peak * 0.6 * 32767))); // leaves headroom
+
+    const auto dataBytes = std::uint32_t(pcm.size() * 2);
+    std::ofstream out(path, std::ios::binary);
+    auto u32 = [&out](std::uint32_t v) { for (int i = 0; i < 4; ++i) out.put(char(v >> (8 * i))); };
+    auto u16 = [&out](std::uint16_t v) { out.put(char(v)).put(char(v >> 8)); };
+    out << "RIFF";
+    u32(36 + dataBytes);
+    out << "WAVEfmt ";
+    u32(16);
+    u16(1); // PCM
+    u16(1); // mono
+    u32(Rate);
+    u32(Rate * 2);
+    u16(2);
+    u16(16);
+    out << "data";
+    u32(dataBytes);
+    for (std::int16_t s : pcm)
+        u16(std::uint16_t(s));
+    return bool(out);
+}
+
+// The last `ms` milliseconds fade to nothing so that a sound does not end in a click.
+void fadeOut(std::vector<double> &s, int ms)
+{
+    const std::size_t fade = std::size_t(Rate) * ms / 1000;
+    for (std::size_t i = 0; i < fade && i < s.size(); ++i)
+        s[s.size() - 1 - i] *= double(i) / fade;
+}
+
+// A tile sliding into place: a low tone gliding down under a short, dull tap of noise.
+std::vector<double> move()
+{
+    std::vector<double> s(Rate * 90 / 1000);
+    std::uint32_t seed = 12345;
+    double noise = 0, phase = 0;
+    for (std::size_t i = 0; i < s.size(); ++i) {
+        const double t = double(i) / Rate;
+        seed = seed * 1664525u + 1013904223u;
+        noise += 0.15 * ((seed >> 8) / 8388608.0 - 1.0 - noise); // low-passed, so it thuds rather than hisses
+        phase += Tau * (330.0 - 1200.0 * t) / Rate;
+        const double attack = std::min(1.0, t / 0.003);
+        s[i] = attack * (std::sin(phase) * std::exp(-t / 0.025) + 1.5 * noise * std::exp(-t / 0.008));
+    }
+    fadeOut(s, 15);
+    return s;
+}
+
+// C, E, G and the octave struck one after another, each ringing with a soft overtone.
+std::vector<double> done()
+{
+    const double notes[] = {523.25, 659.26, 783.99, 1046.50};
+    std::vector<double> s(Rate * 900 / 1000);
+    for (int n = 0; n < 4; ++n) {
+        const std::size_t start = std::size_t(n) * Rate * 90 / 1000;
+        for (std::size_t i = start; i < s.size(); ++i) {
+            const double t = double(i - start) / Rate;
+            const double ring = std::min(1.0, t / 0.004) * std::exp(-t / 0.18);
+            s[i] += ring * (std::sin(Tau * notes[n] * t) + 0.3 * std::sin(2 * Tau * notes[n] * t));
+        }
+    }
+    fadeOut(s, 60);
+    return s;
+}
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    if (argc != 2) {
+        std::fprintf(stderr, "usage: wavgen FOLDER\n");
+        return 2;
+    }
+    const std::string folder = argv[1];
+    return writeWav(folder + "/Move.wav", move()) && writeWav(folder + "/Done.wav", done()) ? 0 : 1;
+}
