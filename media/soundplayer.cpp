@@ -1,8 +1,11 @@
 // The sound back end, a module loaded at run time: plays one decoded file at a time on a QAudioSink.
 #include "sounddecode.h"
 
+#include <utility>
+
 #include <QAudioSink>
 #include <QBuffer>
+#include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QMediaDevices>
 #include <QThread>
@@ -48,6 +51,8 @@ public:
         connect(&m_retire, &QTimer::timeout, this, &Player::stop);
     }
 
+    ~Player() override { stop(); }
+
     void play(const char *path)
     {
         stop();
@@ -64,42 +69,43 @@ public:
         const std::vector<char> pcm = convert(*samples, format);
         if (pcm.empty())
             return;
-        m_pcm = QByteArray(pcm.data(), qsizetype(pcm.size()));
-        m_buffer.setData(m_pcm);
-        m_buffer.open(QIODevice::ReadOnly);
 
         QAudioFormat qtFormat;
         qtFormat.setSampleRate(format.rate);
         qtFormat.setChannelCount(format.channels);
         qtFormat.setSampleFormat(qtType(format.type));
-        m_sink = new QAudioSink(device, qtFormat, this);
-        connect(m_sink, &QAudioSink::stateChanged, this, [this](QAudio::State state) {
+        auto *sink = new QAudioSink(device, qtFormat);
+        auto *buffer = new QBuffer(sink); // goes with its sink
+        buffer->setData(pcm.data(), qsizetype(pcm.size()));
+        buffer->open(QIODevice::ReadOnly);
+        connect(sink, &QAudioSink::stateChanged, this, [this, sink](QAudio::State state) {
+            if (sink != m_sink)
+                return; // a late word from a sink already let go
             // Idle means the sink has handed over its last bytes, not that they
             // were heard: stopping now would cut the tail still in the server's
             // buffer. Let that drain first, then free the sink so that this
             // thread sleeps until the next sound.
-            if (state == QAudio::IdleState) {
-                const qint64 us = m_sink->format().durationForBytes(int(m_sink->bufferSize()));
-                m_retire.start(int(us / 1000) + 200);
-            } else if (state == QAudio::StoppedState && m_sink->error() != QAudio::NoError) {
+            if (state == QAudio::IdleState)
+                m_retire.start(int(sink->format().durationForBytes(int(sink->bufferSize())) / 1000) + 200);
+            else if (state == QAudio::StoppedState && sink->error() != QAudio::NoError)
                 m_retire.start(0);
-            }
         });
-        m_sink->start(&m_buffer);
+        m_sink = sink;
+        sink->start(buffer);
     }
 
+    // Cuts the sound at once. The sink itself is deleted later, from the event
+    // loop: in Qt 6.4 its destructor processes events, which may well run the
+    // next play() while this one is still on the stack.
     void stop()
     {
         m_retire.stop();
-        if (m_sink) {
-            m_sink->disconnect(this);
-            m_sink->stop();
-            delete m_sink;
-            m_sink = nullptr;
+        if (QAudioSink *sink = std::exchange(m_sink, nullptr)) {
+            sink->disconnect(this);
+            sink->stop();
+            sink->deleteLater();
             m_stopped.start();
         }
-        m_buffer.close();
-        m_pcm.clear();
     }
 
     // True while the audio server may still be answering for a sink we let go.
@@ -109,13 +115,12 @@ public:
 
 private:
     QAudioSink *m_sink = nullptr;
-    QByteArray m_pcm;
-    QBuffer m_buffer;
     QTimer m_retire;
     QElapsedTimer m_stopped;
 };
 
 Player *player = nullptr;
+bool finished = false;
 QThread *soundThread = nullptr;
 QtMessageHandler nextHandler = nullptr;
 
@@ -134,6 +139,8 @@ void quietOnSoundThread(QtMsgType type, const QMessageLogContext &context, const
 // only, which must run an event loop.
 extern "C" Q_DECL_EXPORT void glidorSoundPlay(const char *path)
 {
+    if (finished)
+        return;
     if (!player) {
         player = new Player;
         soundThread = QThread::currentThread();
@@ -142,11 +149,13 @@ extern "C" Q_DECL_EXPORT void glidorSoundPlay(const char *path)
     player->play(path);
 }
 
-// Stops the sound and frees the player; call on the same thread as play.
+// Stops the sound for good and frees everything; call on the same thread as
+// play, as it ends.
 extern "C" Q_DECL_EXPORT void glidorSoundStop()
 {
     if (!player)
         return;
+    finished = true;
     player->stop();
     // Qt Multimedia 6.4 tears down its audio server connection at exit without
     // holding the lock of the thread that talks to the server; if that thread
@@ -156,6 +165,7 @@ extern "C" Q_DECL_EXPORT void glidorSoundStop()
         QThread::msleep(Player::SettleMs);
     delete player;
     player = nullptr;
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete); // the sinks let go
     const QtMessageHandler current = qInstallMessageHandler(nextHandler);
     if (current != quietOnSoundThread) // someone came after us: keep theirs
         qInstallMessageHandler(current);
