@@ -1,15 +1,18 @@
 #!/usr/bin/env bash
 # Starts or stops a private PulseAudio server whose one output is a null sink, for the sound tests.
 #
-#   sound-server.sh start DIR   starts it with its socket, log and home in DIR;
-#                               then PULSE_SERVER=unix:DIR/native reaches it
-#   sound-server.sh stop DIR    stops it
+#   sound-server.sh start DIR [IDLE]  starts it with its socket, log and home in
+#                                     DIR; then PULSE_SERVER=unix:DIR/native
+#                                     reaches it. With IDLE it also ends by
+#                                     itself IDLE seconds after its last client.
+#   sound-server.sh stop DIR          stops it
 #
 # The tests record what the game played from the sink's monitor, glidor.monitor.
 set -euo pipefail
 
 action=${1:-}
 dir=${2:-}
+idle=${3:--1}
 [ -n "$dir" ] || { echo "usage: $0 start|stop DIR" >&2; exit 2; }
 
 case "$action" in
@@ -20,7 +23,7 @@ start)
   # -n skips the default set-up; running as root needs no --system for a
   # private server like this one, only the warning it prints into the log.
   HOME="$dir" XDG_RUNTIME_DIR="$dir" XDG_CONFIG_HOME="$dir" \
-    pulseaudio -n --daemonize=no --exit-idle-time=-1 --use-pid-file=no \
+    pulseaudio -n --daemonize=no --exit-idle-time="$idle" --use-pid-file=no \
       --disable-shm=yes --log-target=stderr \
       --load="module-null-sink sink_name=glidor rate=44100 channels=2" \
       --load="module-native-protocol-unix auth-anonymous=1 socket=$dir/native" \

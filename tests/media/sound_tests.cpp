@@ -2,8 +2,8 @@
 //
 // Each test runs soundcheck, a stand-in for the game, from a folder of its own
 // that holds the sound files of the case, while parec records the monitor of
-// the server named by PULSE_SERVER (scripts/test.sh starts one with a null
-// sink). The recording is cut into 10 ms windows and each window is labelled
+// the null sink of a PulseAudio server that only these tests use (so other
+// tests playing sounds at the same time cannot spoil a recording). The recording is cut into 10 ms windows and each window is labelled
 // with the test tones it holds, so a test reads like "B60 A240 C500": what was
 // heard, in order, with lengths in milliseconds.
 #include <QDir>
@@ -252,10 +252,13 @@ class SoundTests : public QObject {
 private slots:
     void initTestCase()
     {
-        QVERIFY2(qEnvironmentVariableIsSet("PULSE_SERVER"),
-                 "needs a PulseAudio server to record from: run scripts/test.sh, or start "
-                 "scripts/sound-server.sh and set PULSE_SERVER");
+        QVERIFY(m_server.isValid());
+        // Should this program die, the server ends by itself 10 s after its last client.
+        QCOMPARE(QProcess::execute("bash", {SOUND_SERVER_SCRIPT, "start", m_server.path(), "10"}), 0);
+        qputenv("PULSE_SERVER", "unix:" + QFile::encodeName(m_server.filePath("native")));
     }
+
+    void cleanupTestCase() { QProcess::execute("bash", {SOUND_SERVER_SCRIPT, "stop", m_server.path()}); }
 
     void everyFormatPlaysWhole_data()
     {
@@ -471,6 +474,9 @@ private slots:
                      && runs[1].ms <= 950,
                  qPrintable(describe(runs)));
     }
+
+private:
+    QTemporaryDir m_server;
 };
 
 QTEST_GUILESS_MAIN(SoundTests)
