@@ -16,3 +16,13 @@ export PULSE_SERVER="unix:$sound_dir/native"
 cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo
 cmake --build build -j"$jobs"
 (cd build && ctest --output-on-failure -j"$jobs")
+
+# The same tests again, built with Clang's AddressSanitizer and
+# UndefinedBehaviorSanitizer (LeakSanitizer included), plus the fuzz target of
+# the sound decoder. Leaks inside system libraries are listed in tests/lsan.supp.
+export ASAN_OPTIONS=detect_leaks=1:abort_on_error=0
+export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
+export LSAN_OPTIONS=suppressions=$PWD/tests/lsan.supp
+CC=clang CXX=clang++ cmake -S . -B build-asan -DCMAKE_BUILD_TYPE=Debug -DGLIDOR_SANITIZE=ON -DGLIDOR_FUZZ=ON
+cmake --build build-asan -j"$jobs"
+(cd build-asan && ctest --output-on-failure -j"$jobs")
