@@ -1,14 +1,13 @@
-// Plays cues through the real play operation and checks what the audio server's sink really received.
+// Plays cues through the real play operation and checks what an audio server's sink really received.
 //
-// Each test runs soundcheck, a stand-in for the game, from a folder of its own
-// that holds the sound files of the case, while parec records the monitor of
-// the null sink of a PulseAudio server that only these tests use (so other
-// tests playing sounds at the same time cannot spoil a recording). The recording is cut into 10 ms windows and each window is labelled
-// with the test tones it holds, so a test reads like "B60 A240 C500": what was
-// heard, in order, with lengths in milliseconds.
+// Each case runs soundcheck, a stand-in for the game, from a folder of its own
+// holding the case's sound files, while parec records the monitor of the null
+// sink of a PulseAudio server that only these tests use. The recording is cut
+// into 10 ms windows labelled by the test tone they hold, so what was heard
+// reads like "B60 A240 C500": tones in order, lengths in milliseconds.
 #include <QDir>
 #include <QElapsedTimer>
-#include <QFile>
+#include <QFileInfo>
 #include <QProcess>
 #include <QRegularExpression>
 #include <QTemporaryDir>
@@ -17,155 +16,128 @@
 #include <sndfile.h>
 
 #include <cmath>
+#include <complex>
 #include <csignal>
+#include <map>
 #include <numbers>
-#include <optional>
 #include <sys/stat.h>
 #include <unistd.h>
 
 namespace {
 
 constexpr int Rate = 44100;
-constexpr int Window = Rate / 100; // 10 ms; every tone below fills it with whole periods
+constexpr int Window = Rate / 100; // 10 ms, which every test tone fills with whole periods
+// D is the decoy left in the working folder, which must never be heard.
+const std::map<char, double> Tones{{'A', 500}, {'B', 1000}, {'C', 1500}, {'D', 2000}};
 
-// The test tones. The working folder holds decoys with tone D, which must never be heard.
-double toneFrequency(char tone)
-{
-    switch (tone) {
-    case 'A': return 500;
-    case 'B': return 1000;
-    case 'C': return 1500;
-    case 'D': return 2000;
-    }
-    return 0; // '-' is silence
-}
-
-// Writes a sound of segments such as "B60 A240" (tone, milliseconds) through
-// libsndfile in the given format, every channel carrying the same tone.
-void writeSound(const QString &path, const QString &segments,
-                int format = SF_FORMAT_WAV | SF_FORMAT_PCM_16, int rate = Rate, int channels = 1)
+// Writes segments such as "B60 A240" (a tone, or '-' for silence, then
+// milliseconds) through libsndfile, every channel carrying the same tone.
+void writeSound(const QString &path, const QString &segments, int format = SF_FORMAT_WAV | SF_FORMAT_PCM_16,
+                int rate = Rate, int channels = 1)
 {
     std::vector<float> frames;
     double phase = 0;
     for (const QString &segment : segments.split(' ')) {
-        const double f = toneFrequency(segment[0].toLatin1());
-        const int count = segment.mid(1).toInt() * rate / 1000;
-        for (int i = 0; i < count; ++i, phase += 2 * std::numbers::pi * f / rate)
-            frames.insert(frames.end(), channels, f ? 0.5f * float(std::sin(phase)) : 0.0f);
+        const auto tone = Tones.find(segment[0].toLatin1());
+        const double f = tone == Tones.end() ? 0 : tone->second;
+        for (int i = segment.mid(1).toInt() * rate / 1000; i > 0; --i, phase += 2 * std::numbers::pi * f / rate)
+            frames.insert(frames.end(), channels, 0.5f * float(std::sin(phase)));
     }
-    SF_INFO info{};
-    info.samplerate = rate;
-    info.channels = channels;
-    info.format = format;
+    SF_INFO info{0, rate, channels, format, 0, 0};
     SNDFILE *file = sf_open(QFile::encodeName(path).constData(), SFM_WRITE, &info);
     QVERIFY2(file, sf_strerror(nullptr));
     sf_writef_float(file, frames.data(), sf_count_t(frames.size() / channels));
     sf_close(file);
 }
 
-// One run of the same label: a tone letter, '#' for sound that is no test
-// tone, '*' for two tones at once.
-struct Run {
-    char label;
-    int ms;
-};
-
-QString describe(const std::vector<Run> &runs)
-{
-    QStringList words;
-    for (const Run &r : runs)
-        words << QString("%1%2").arg(r.label).arg(r.ms);
-    return words.join(' ');
-}
-
-std::vector<Run> parseRuns(const QString &text)
-{
-    std::vector<Run> runs;
-    for (const QString &word : text.split(' ', Qt::SkipEmptyParts))
-        runs.push_back({word[0].toLatin1(), word.mid(1).toInt()});
-    return runs;
-}
-
-// Labels each 10 ms window of a mono 16-bit recording: '.' for silence, a tone
-// letter when one test tone stands out, '*' when two do, '#' for other sound.
+// One label per 10 ms of a mono 16-bit recording: '.' for silence, the tone's
+// letter when one test tone stands out, '*' for two at once, '#' for other sound.
 QByteArray label(const QByteArray &raw)
 {
     const auto *s = reinterpret_cast<const qint16 *>(raw.constData());
-    const qsizetype n = raw.size() / 2;
     QByteArray labels;
-    for (qsizetype start = 0; start + Window <= n; start += Window) {
+    for (qsizetype start = 0; start + Window <= raw.size() / 2; start += Window) {
         double energy = 0;
         for (int i = 0; i < Window; ++i)
             energy += double(s[start + i]) * s[start + i];
-        const double rms = std::sqrt(energy / Window) / 32768;
-        if (rms < 0.01) {
-            labels += '.';
-            continue;
-        }
         QByteArray present;
-        for (char tone : {'A', 'B', 'C', 'D'}) {
-            double re = 0, im = 0;
-            const double w = 2 * std::numbers::pi * toneFrequency(tone) / Rate;
-            for (int i = 0; i < Window; ++i) {
-                re += s[start + i] * std::cos(w * i);
-                im += s[start + i] * std::sin(w * i);
-            }
-            if (2 * std::hypot(re, im) / Window / 32768 > 0.1)
+        for (const auto &[tone, f] : Tones) {
+            std::complex<double> sum;
+            for (int i = 0; i < Window; ++i)
+                sum += double(s[start + i]) * std::polar(1.0, 2 * std::numbers::pi * f * i / Rate);
+            if (2 * std::abs(sum) / Window / 32768 > 0.1)
                 present += tone;
         }
-        labels += present.size() == 1 ? present[0] : present.isEmpty() ? '#' : '*';
+        labels += std::sqrt(energy / Window) / 32768 < 0.01 ? '.'
+                  : present.size() == 1                     ? present[0]
+                  : present.isEmpty()                       ? '#'
+                                                            : '*';
     }
     return labels;
 }
 
-// What was heard, in runs separated by silence. A window or two of mixed
-// labels where one sound hands over to the next is how a cut looks at this
-// resolution, so runs shorter than 30 ms are dropped first; a real overlap,
-// or a real pause, lasts far longer.
-std::vector<Run> heard(const QByteArray &labels)
+// What was heard, as "B60 A240": runs of one label, with the silence between
+// them left out. Runs under 30 ms go first: a window or two of mixed labels is
+// how one sound handing over to the next looks at this resolution, while a
+// real overlap or pause lasts far longer.
+QString heard(const QByteArray &labels)
 {
-    std::vector<Run> runs;
-    for (qsizetype i = 0; i < labels.size();) {
-        qsizetype j = i;
+    std::vector<std::pair<char, int>> runs;
+    for (qsizetype i = 0, j = 0; i < labels.size(); i = j) {
         while (j < labels.size() && labels[j] == labels[i])
             ++j;
-        if (j - i >= 3) {
-            if (!runs.empty() && runs.back().label == labels[i])
-                runs.back().ms += int(j - i) * 10;
-            else
-                runs.push_back({labels[i], int(j - i) * 10});
-        }
-        i = j;
+        if (j - i < 3)
+            continue;
+        if (!runs.empty() && runs.back().first == labels[i])
+            runs.back().second += int(j - i) * 10;
+        else
+            runs.push_back({labels[i], int(j - i) * 10});
     }
-    std::erase_if(runs, [](const Run &r) { return r.label == '.'; });
-    return runs;
+    QStringList words;
+    for (const auto &[label, ms] : runs)
+        if (label != '.')
+            words << QString("%1%2").arg(label).arg(ms);
+    return words.join(' ');
 }
 
-bool matches(const std::vector<Run> &actual, const std::vector<Run> &expected, int toleranceMs)
+// True when `heard` has the runs of `expected`, each within `tolerance` ms.
+bool matches(const QString &heard, const QString &expected, int tolerance)
 {
-    if (actual.size() != expected.size())
+    const QStringList a = heard.split(' ', Qt::SkipEmptyParts);
+    const QStringList b = expected.split(' ', Qt::SkipEmptyParts);
+    if (a.size() != b.size())
         return false;
-    for (std::size_t i = 0; i < actual.size(); ++i)
-        if (actual[i].label != expected[i].label || std::abs(actual[i].ms - expected[i].ms) > toleranceMs)
+    for (qsizetype i = 0; i < a.size(); ++i)
+        if (a[i][0] != b[i][0] || std::abs(a[i].mid(1).toInt() - b[i].mid(1).toInt()) > tolerance)
             return false;
     return true;
 }
 
 struct Outcome {
     int exitCode = -1;
-    QByteArray out;
-    QByteArray err;
+    QByteArray out, err;
     qint64 elapsedMs = 0;
-    // From soundcheck's one line: the longest play call by the clock and in
-    // CPU time, and how often the calls slept.
-    qint64 playUs = -1;
-    qint64 playCpuUs = -1;
-    qint64 playSleeps = -1;
     QByteArray labels;
 };
 
-// A folder with a copy of soundcheck and the sound back end beside it, like an
-// installed game; the sound files of a case are written into it.
+// soundcheck must end by itself and print nothing but its one line, no play
+// call may have slept or done more than a sliver of work, and what was heard
+// must match `expected` ("any" takes whatever came).
+void check(const Outcome &o, const QString &expected, int tolerance)
+{
+    QCOMPARE(o.exitCode, 0);
+    QVERIFY2(o.err.isEmpty(), o.err.constData());
+    static const QRegularExpression line("^play-cpu-us (\\d+) play-sleeps 0\n$");
+    const auto m = line.match(QString::fromLatin1(o.out));
+    QVERIFY2(m.hasMatch() && m.captured(1).toInt() < 5000, o.out.constData());
+    const QString h = heard(o.labels);
+    QVERIFY2(expected == "any" || matches(h, expected, tolerance),
+             qPrintable(QString("heard \"%1\", expected \"%2\"; windows %3").arg(h, expected, QString::fromLatin1(o.labels))));
+}
+
+// A folder with a copy of soundcheck and the back end beside it, as in an
+// installed game, for a case's sound files. soundcheck runs from another
+// folder, which holds decoys under the same names.
 class Sandbox {
 public:
     explicit Sandbox(bool withBackEnd = true)
@@ -173,26 +145,22 @@ public:
         QFile::copy(SOUNDCHECK_PATH, path("soundcheck"));
         if (withBackEnd)
             QFile::link(SOUND_MODULE_PATH, path(QFileInfo(SOUND_MODULE_PATH).fileName()));
-        // Sounds in the working folder must not be heard: only the program's folder counts.
         writeSound(m_work.filePath("Move.wav"), "D300");
         writeSound(m_work.filePath("Done.wav"), "D300");
-        // A file to play first, so that loading the back end does not delay the sounds measured.
+        // Played first, so that loading the back end does not shift the sounds measured.
         writeSound(path("Warm.wav"), "-50");
     }
 
     QString path(const QString &name) const { return m_dir.filePath(name); }
 
-    // Runs soundcheck with `steps`, recording the sink's monitor meanwhile.
     Outcome run(const QStringList &steps, const QProcessEnvironment &env = QProcessEnvironment::systemEnvironment())
     {
         QProcess recorder;
         recorder.start("parec", {"-d", "@DEFAULT_MONITOR@", "--raw", "--format=s16le", "--rate=44100",
                                  "--channels=1", "--latency-msec=10"});
-        // Recording has begun once data flows; a little silence first marks the start.
-        recorder.waitForReadyRead(5000);
+        recorder.waitForReadyRead(5000); // data flows: the recording has begun
         QTest::qWait(200);
 
-        Outcome o;
         QProcess game;
         game.setProcessEnvironment(env);
         game.setWorkingDirectory(m_work.path());
@@ -200,49 +168,19 @@ public:
         clock.start();
         game.start(path("soundcheck"), steps);
         game.waitForFinished(30000);
-        o.elapsedMs = clock.elapsed();
-        o.exitCode = game.exitStatus() == QProcess::NormalExit ? game.exitCode() : -1;
-        o.out = game.readAllStandardOutput();
-        o.err = game.readAllStandardError();
-        static const QRegularExpression line("^play-us (\\d+) play-cpu-us (\\d+) play-sleeps (\\d+)\n$");
-        if (const auto m = line.match(QString::fromLatin1(o.out)); m.hasMatch()) {
-            o.playUs = m.captured(1).toLongLong();
-            o.playCpuUs = m.captured(2).toLongLong();
-            o.playSleeps = m.captured(3).toLongLong();
-        }
+        Outcome o{game.exitStatus() == QProcess::NormalExit ? game.exitCode() : -1,
+                  game.readAllStandardOutput(), game.readAllStandardError(), clock.elapsed(), {}};
 
         QTest::qWait(300);
-        // parec writes out what it holds only when it is interrupted, not terminated.
-        ::kill(pid_t(recorder.processId()), SIGINT);
+        ::kill(pid_t(recorder.processId()), SIGINT); // parec writes out what it holds only when interrupted
         recorder.waitForFinished(5000);
         o.labels = label(recorder.readAllStandardOutput());
         return o;
     }
 
 private:
-    QTemporaryDir m_dir;
-    QTemporaryDir m_work;
+    QTemporaryDir m_dir, m_work;
 };
-
-// Every run must end by itself with nothing on the console but soundcheck's
-// one line, and no play call may have kept the caller waiting: none slept and
-// none did more than a sliver of work. (The clock alone would also count time
-// lost to other busy processes; soundcheck reports it for the record.)
-#define VERIFY_QUIET(o)                                                                        \
-    do {                                                                                       \
-        QCOMPARE((o).exitCode, 0);                                                             \
-        QVERIFY2((o).err.isEmpty(), (o).err.constData());                                      \
-        QVERIFY2((o).playUs >= 0, (o).out.constData());                                        \
-        QVERIFY2((o).playSleeps == 0 && (o).playCpuUs < 5000, (o).out.constData());            \
-    } while (false)
-
-#define VERIFY_HEARD(o, expected, tolerance)                                                   \
-    do {                                                                                       \
-        const auto runs = heard((o).labels);                                                   \
-        QVERIFY2(matches(runs, parseRuns(expected), tolerance),                                \
-                 qPrintable(QString("heard \"%1\", expected \"%2\"; windows: %3")              \
-                                .arg(describe(runs), expected, QString((o).labels))));         \
-    } while (false)
 
 } // namespace
 
@@ -286,45 +224,13 @@ private slots:
         QFETCH(int, ms);
         Sandbox box;
         writeSound(box.path("Move.wav"), QString("A%1").arg(ms), format, rate, channels);
-        const Outcome o = box.run({"Warm.wav", "@400", "Move.wav", QString("@%1").arg(ms + 400)});
-        VERIFY_QUIET(o);
-        VERIFY_HEARD(o, QString("A%1").arg(ms), 20);
+        check(box.run({"Warm.wav", "@400", "Move.wav", QString("@%1").arg(ms + 400)}), QString("A%1").arg(ms), 20);
     }
 
-    void newSoundCutsTheOneBefore_data()
-    {
-        QTest::addColumn<QString>("move");
-        QTest::addColumn<QString>("done");
-        QTest::addColumn<QStringList>("steps");
-        QTest::addColumn<QString>("expected");
-        QTest::newRow("the other file") << "A600" << "C400" << QStringList{"Move.wav", "@200", "Done.wav", "@700"}
-                                        << "A200 C400";
-        // Move.wav starts with a short B, so a restart from the beginning shows.
-        QTest::newRow("the same file again") << "B100 A500" << "C400"
-                                             << QStringList{"Move.wav", "@300", "Move.wav", "@900"}
-                                             << "B100 A200 B100 A500";
-        QTest::newRow("many at once: only the last") << "B100 A500" << "C400"
-                                                     << QStringList{"Move.wav", "Done.wav", "Move.wav", "Done.wav", "@700"}
-                                                     << "C400";
-    }
-
-    void newSoundCutsTheOneBefore()
-    {
-        QFETCH(QString, move);
-        QFETCH(QString, done);
-        QFETCH(QStringList, steps);
-        QFETCH(QString, expected);
-        Sandbox box;
-        writeSound(box.path("Move.wav"), move);
-        writeSound(box.path("Done.wav"), done);
-        const Outcome o = box.run(QStringList{"Warm.wav", "@400"} + steps);
-        VERIFY_QUIET(o);
-        VERIFY_HEARD(o, expected, 40);
-    }
-
-    // The cues as the rules call them. soundcheck's fixed draws make a shuffle
+    // The cues as the rules call them, with a Move.wav that starts with a short
+    // B so that each new start shows. soundcheck's fixed draws make a shuffle
     // from the solved board move tile 12 down, so "move:16" wins the game.
-    void gameCues_data()
+    void cues_data()
     {
         QTest::addColumn<QStringList>("steps");
         QTest::addColumn<QString>("expected");
@@ -333,39 +239,37 @@ private slots:
                                               << "B60 A240 B60 A240";
         QTest::newRow("a press that moves nothing") << QStringList{"shuffle", "@500", "move:1", "@500"}
                                                     << "B60 A240 B60 A240";
-        QTest::newRow("two moves in quick succession")
-            << QStringList{"shuffle", "@500", "move:11", "@120", "move:12", "@500"}
-            << "B60 A240 B60 A60 B60 A240";
+        QTest::newRow("two moves in quick succession: the first is cut, the second starts over")
+            << QStringList{"shuffle", "@500", "move:11", "@120", "move:12", "@500"} << "B60 A240 B60 A60 B60 A240";
         QTest::newRow("the winning move: the solved sound cuts the move sound")
             << QStringList{"shuffle", "@500", "move:16", "@700"} << "B60 A240 C500";
         QTest::newRow("moves outside a game are silent") << QStringList{"move:12", "@200", "move:16", "@500"} << "";
         QTest::newRow("sound switched off: silence")
             << QStringList{"mute", "shuffle", "@300", "move:11", "@300", "move:12", "move:16", "@500"} << "";
-        QTest::newRow("switched off during a game")
-            << QStringList{"shuffle", "@500", "mute", "move:16", "@600"} << "B60 A240";
+        QTest::newRow("switched off during a game") << QStringList{"shuffle", "@500", "mute", "move:16", "@600"}
+                                                    << "B60 A240";
+        QTest::newRow("many at once: only the last is heard")
+            << QStringList{"Move.wav", "Done.wav", "Move.wav", "Done.wav", "@700"} << "C500";
     }
 
-    void gameCues()
+    void cues()
     {
         QFETCH(QStringList, steps);
         QFETCH(QString, expected);
         Sandbox box;
         writeSound(box.path("Move.wav"), "B60 A240");
         writeSound(box.path("Done.wav"), "C500");
-        const Outcome o = box.run(QStringList{"Warm.wav", "@400"} + steps);
-        VERIFY_QUIET(o);
-        VERIFY_HEARD(o, expected, 40);
+        check(box.run(QStringList{"Warm.wav", "@400"} + steps), expected, 40);
     }
 
-    // Whatever lies under the name, the call returns at once and nothing is
-    // heard or printed; a good Done.wav played next is still heard, whole.
+    // Whatever lies under the name, the calls return at once, nothing is heard
+    // and nothing printed, and a good Done.wav played next is still heard whole.
     void badFilesGiveSilenceAndNeverWait_data()
     {
         QTest::addColumn<QString>("kind");
-        for (const char *kind : {"missing", "empty", "cut in the header", "cut in the format chunk",
-                                 "garbage after the header", "not a sound", "no channels",
-                                 "enormous", "a folder", "a link to nowhere", "a FIFO",
-                                 "a link to /dev/zero", "a link to /dev/urandom"})
+        for (const char *kind : {"missing", "empty", "cut in the header", "garbage after the header",
+                                 "not a sound", "no channels", "enormous", "a folder", "a link to nowhere",
+                                 "a FIFO", "a device"})
             QTest::newRow(kind) << QString(kind);
     }
 
@@ -374,53 +278,42 @@ private slots:
         QFETCH(QString, kind);
         Sandbox box;
         const QString move = box.path("Move.wav");
+        const QByteArray name = QFile::encodeName(move);
         writeSound(box.path("Done.wav"), "C300");
         writeSound(move, "A300");
-        QFile good(move);
-        QVERIFY(good.open(QIODevice::ReadOnly));
-        const QByteArray wav = good.readAll();
-        good.close();
-        QFile::remove(move);
-
-        auto write = [&](const QByteArray &bytes) {
-            QFile f(move);
-            QVERIFY(f.open(QIODevice::WriteOnly));
-            f.write(bytes);
-        };
-        if (kind == "empty")
-            write({});
-        else if (kind == "cut in the header")
-            write(wav.left(10));
-        else if (kind == "cut in the format chunk")
-            write(wav.left(30));
-        else if (kind == "garbage after the header") {
-            QByteArray bytes = wav.left(12);
-            for (int i = 0; i < 20000; ++i)
-                bytes += char(i * 7919 >> 3);
-            write(bytes);
-        } else if (kind == "not a sound")
-            write(QByteArray("Glidor\n").repeated(5000));
-        else if (kind == "no channels") {
-            QByteArray bytes = wav;
-            bytes[22] = bytes[23] = 0; // the channel count of the format chunk
-            write(bytes);
-        } else if (kind == "enormous") {
-            write(wav);
-            QVERIFY(::truncate(QFile::encodeName(move).constData(), 3LL << 30) == 0); // sparse: no disk used
-        } else if (kind == "a folder")
-            QVERIFY(QDir().mkdir(move));
+        QFile file(move);
+        QVERIFY(file.open(QIODevice::ReadWrite));
+        QByteArray bytes = file.readAll();
+        file.resize(0);
+        if (kind == "cut in the header")
+            bytes.truncate(30);
+        else if (kind == "garbage after the header")
+            for (int i = 12; i < bytes.size(); ++i) // from the format chunk on
+                bytes[i] = char(i * 7919 >> 3);
+        else if (kind == "not a sound")
+            bytes = QByteArray("Glidor\n").repeated(5000);
+        else if (kind == "no channels")
+            bytes[22] = bytes[23] = 0; // the channel count in the format chunk
+        else if (kind != "enormous")
+            bytes.clear();
+        file.write(bytes);
+        file.close();
+        if (kind == "enormous")
+            QVERIFY(::truncate(name.constData(), 3LL << 30) == 0); // sparse: no disk used
+        if (kind == "missing" || kind == "a folder" || kind == "a link to nowhere" || kind == "a FIFO"
+            || kind == "a device")
+            QVERIFY(QFile::remove(move));
+        if (kind == "a folder")
+            QVERIFY(::mkdir(name.constData(), 0755) == 0);
         else if (kind == "a link to nowhere")
             QVERIFY(QFile::link(box.path("gone.wav"), move));
         else if (kind == "a FIFO")
-            QVERIFY(::mkfifo(QFile::encodeName(move).constData(), 0644) == 0);
-        else if (kind == "a link to /dev/zero")
+            QVERIFY(::mkfifo(name.constData(), 0644) == 0);
+        else if (kind == "a device")
             QVERIFY(QFile::link("/dev/zero", move));
-        else if (kind == "a link to /dev/urandom")
-            QVERIFY(QFile::link("/dev/urandom", move));
 
-        const Outcome o = box.run({"Warm.wav", "@300", "Move.wav", "@200", "Move.wav", "@200", "Done.wav", "@600"});
-        VERIFY_QUIET(o);
-        VERIFY_HEARD(o, QString("C300"), 20);
+        check(box.run({"Warm.wav", "@300", "Move.wav", "@200", "Move.wav", "@200", "Done.wav", "@600"}), "C300",
+              20);
     }
 
     // No audio server, no back end beside the program, or a quit in the middle
@@ -431,10 +324,12 @@ private slots:
         QTest::addColumn<bool>("backEnd");
         QTest::addColumn<QStringList>("steps");
         QTest::addColumn<QString>("expected");
-        QTest::newRow("no audio server") << false << true << QStringList{"Move.wav", "@100", "Done.wav", "@300"} << "";
-        QTest::newRow("no back end") << true << false << QStringList{"Move.wav", "@100", "Done.wav", "@300"} << "";
+        const QStringList both{"Move.wav", "@100", "Done.wav", "@300"};
+        QTest::newRow("no audio server") << false << true << both << "";
+        QTest::newRow("no back end") << true << false << both << "";
         QTest::newRow("quit while a sound plays") << true << true << QStringList{"Warm.wav", "@300", "Done.wav", "@300"}
                                                   << "C300";
+        // Some milliseconds may get out before the sound is stopped, or none.
         QTest::newRow("quit right after the first cue") << true << true << QStringList{"Done.wav"} << "any";
     }
 
@@ -451,28 +346,23 @@ private slots:
         if (!server)
             env.insert("PULSE_SERVER", "unix:" + box.path("no-such-socket"));
         const Outcome o = box.run(steps, env);
-        VERIFY_QUIET(o);
         QVERIFY2(o.elapsedMs < 3000, qPrintable(QString::number(o.elapsedMs)));
-        // A quit right after the first cue may let a few milliseconds out, or none.
-        if (expected != "any")
-            VERIFY_HEARD(o, expected, 40);
+        check(o, expected, 40);
     }
 
-    // The game's own sounds, made at build time, are real sounds of a sensible length.
+    // The game's own sounds, made at build time, are heard, at a sensible length.
     void ownSoundsAreHeard()
     {
         Sandbox box;
         for (const char *name : {"Move.wav", "Done.wav"})
             QVERIFY(QFile::copy(QDir(BUILD_DIR).filePath(name), box.path(name)));
-        const Outcome o = box.run({"Warm.wav", "@400", "Move.wav", "@400", "Done.wav", "@1200"});
-        VERIFY_QUIET(o);
-        QByteArray labels = o.labels;
-        for (char &c : labels)
-            c = c == '.' ? '.' : '#'; // they are no test tones: any sound counts
-        const auto runs = heard(labels);
-        QVERIFY2(runs.size() == 2 && runs[0].ms >= 40 && runs[0].ms <= 150 && runs[1].ms >= 300
-                     && runs[1].ms <= 950,
-                 qPrintable(describe(runs)));
+        Outcome o = box.run({"Warm.wav", "@400", "Move.wav", "@400", "Done.wav", "@1200"});
+        for (char &c : o.labels)
+            c = c == '.' ? '.' : '#'; // no test tones here: any sound counts
+        const QStringList runs = heard(o.labels).split(' ');
+        check(o, "any", 0);
+        QVERIFY2(runs.size() == 2 && matches(runs[0], "#90", 50) && matches(runs[1], "#650", 300),
+                 qPrintable(runs.join(' ')));
     }
 
 private:

@@ -3,16 +3,14 @@
 // Each argument is one step: "@N" waits N milliseconds; "shuffle", "move:N"
 // (a press on square N, then the solved check) and "mute" (sound switch off)
 // drive the real rules, whose cues call sound::play; any other word is a file
-// name passed to sound::play directly. At the end it prints one line on
-// how long the play calls took: the longest by the clock and in CPU time of
-// this thread, both in microseconds, and how often a call put this thread to
-// sleep (a wait on a lock, a file or a device would). Nothing else is printed.
+// name for sound::play. At the end it prints one line and nothing else: the
+// most CPU time one play call took, in microseconds, and how often the calls
+// put this thread to sleep (as a wait on a lock, a file or a device would).
 #include "puzzle.h"
 #include "sound.h"
 
 #include <QCoreApplication>
 
-#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <ctime>
@@ -22,38 +20,27 @@
 
 namespace {
 
-struct Cost {
-    long long wallUs = 0;
-    long long cpuUs = 0;
-    long sleeps = 0;
-};
-Cost worst;
+long long worstCpuUs = 0;
+long sleeps = 0;
 
-Cost now()
-{
-    timespec wall, cpu;
-    clock_gettime(CLOCK_MONOTONIC, &wall);
-    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &cpu);
-    rusage usage;
-    getrusage(RUSAGE_THREAD, &usage);
-    return {wall.tv_sec * 1000000LL + wall.tv_nsec / 1000, cpu.tv_sec * 1000000LL + cpu.tv_nsec / 1000,
-            usage.ru_nvcsw};
-}
-
-// Being preempted by another busy process shows on the clock but is no wait
-// of ours; a sleep inside the call would be.
+// The clock would also count time lost to other busy processes, which is no
+// wait of ours; CPU time and sleeps are what a slow or blocking call shows.
 void timedPlay(const char *fileName)
 {
-    const Cost before = now();
+    timespec before, after;
+    rusage usageBefore, usageAfter;
+    getrusage(RUSAGE_THREAD, &usageBefore);
+    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &before);
     glidor::sound::play(fileName);
-    const Cost after = now();
-    worst.wallUs = std::max(worst.wallUs, after.wallUs - before.wallUs);
-    worst.cpuUs = std::max(worst.cpuUs, after.cpuUs - before.cpuUs);
-    worst.sleeps += after.sleeps - before.sleeps;
+    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &after);
+    getrusage(RUSAGE_THREAD, &usageAfter);
+    const long long us = (after.tv_sec - before.tv_sec) * 1000000LL + (after.tv_nsec - before.tv_nsec) / 1000;
+    worstCpuUs = std::max(worstCpuUs, us);
+    sleeps += usageAfter.ru_nvcsw - usageBefore.ru_nvcsw;
 }
 
-// Only what the cues read is real; the draws are fixed, so a shuffle from the
-// solved board moves exactly tile 12 down into square 16 (0.7 picks square 12).
+// Only what the cues read is real. The draws are fixed: 0.7 picks square 12,
+// so a shuffle from the solved board moves just tile 12 down into square 16.
 class Window : public glidor::WindowOps {
 public:
     bool mark = true;
@@ -99,6 +86,6 @@ int main(int argc, char *argv[])
         else
             timedPlay(step.c_str());
     }
-    std::printf("play-us %lld play-cpu-us %lld play-sleeps %ld\n", worst.wallUs, worst.cpuUs, worst.sleeps);
+    std::printf("play-cpu-us %lld play-sleeps %ld\n", worstCpuUs, sleeps);
     return 0;
 }
