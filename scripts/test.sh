@@ -12,6 +12,8 @@ sound_dir=$(mktemp -d /tmp/glidor-sound.XXXXXX)
 trap 'bash scripts/sound-server.sh stop "$sound_dir"; rm -rf "$sound_dir"' EXIT
 bash scripts/sound-server.sh start "$sound_dir"
 export PULSE_SERVER="unix:$sound_dir/native"
+# A desktop session always has a runtime folder; CI may not, and Qt warns without one.
+export XDG_RUNTIME_DIR=${XDG_RUNTIME_DIR:-$sound_dir}
 
 cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo
 cmake --build build -j"$jobs"
