@@ -71,6 +71,8 @@ void CounterLabel::setCount(const QString &digits)
     if (QAccessible::isActive()) {
         QAccessibleValueChangeEvent event(this, digits.toInt());
         QAccessible::updateAccessibility(&event);
+        QAccessibleEvent nameChanged(this, QAccessible::NameChanged);
+        QAccessible::updateAccessibility(&nameChanged);
     }
 }
 
@@ -116,6 +118,9 @@ public:
     {
         if (t == QAccessible::Value)
             return label()->text();
+        // Screen readers speak a label's name, not its value: the name carries the count.
+        if (t == QAccessible::Name)
+            return QAccessibleWidget::text(t) + QStringLiteral(": ") + label()->text();
         return QAccessibleWidget::text(t);
     }
 
