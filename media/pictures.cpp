@@ -3,6 +3,7 @@
 
 #include "digitface.h"
 #include "sky.h"
+#include "skydata.h"
 
 #include <QtGlobal>
 
@@ -170,54 +171,6 @@ QImage drawIcon()
     return image;
 }
 
-QImage drawBackground()
-{
-    constexpr int size = 200;
-    // One field shapes the clouds; a slow one shades the blue between them, so
-    // the clear sky is neither flat nor blotchy.
-    const sky::Clouds clouds(size, {3, 6, 12, 25}, 0x5c1eU);
-    const sky::Clouds haze(size, {2, 4}, 0xb1a5U);
-
-    // The colour depends on the two densities alone, so it comes from a table
-    // instead of being worked out 40,000 times: that keeps the window's first
-    // paint fast. Past the threshold the sky turns white on a wide eased ramp,
-    // so the clouds fade out instead of ending in an outline.
-    constexpr int hazeLevels = 16;
-    constexpr int cloudLevels = 256;
-    std::array<std::array<QRgb, cloudLevels>, hazeLevels> shade{};
-    for (int h = 0; h < hazeLevels; ++h) {
-        const float blue = static_cast<float>(h) / (hazeLevels - 1);
-        const float r = std::lerp(116.0f, 156.0f, blue);
-        const float g = std::lerp(176.0f, 206.0f, blue);
-        const float b = std::lerp(234.0f, 248.0f, blue);
-        for (int level = 0; level < cloudLevels; ++level) {
-            const float n = static_cast<float>(level) / (cloudLevels - 1);
-            const float c = std::clamp((n - 0.40f) / 0.45f, 0.0f, 1.0f);
-            const float cloud = c * c * (3.0f - 2.0f * c) * 0.92f;
-            shade[static_cast<std::size_t>(h)][static_cast<std::size_t>(level)] =
-                qRgb(static_cast<int>(std::lround(std::lerp(r, 252.0f, cloud))),
-                     static_cast<int>(std::lround(std::lerp(g, 253.0f, cloud))),
-                     static_cast<int>(std::lround(std::lerp(b, 255.0f, cloud))));
-        }
-    }
-
-    // Row by row: fresh memory is slow to touch the first time, and the
-    // picture itself is all the memory this needs.
-    QImage image(size, size, QImage::Format_RGB32);
-    std::array<float, size> dense{};
-    std::array<float, size> blue{};
-    for (int y = 0; y < size; ++y) {
-        clouds.row(y, dense);
-        haze.row(y, blue);
-        auto *line = reinterpret_cast<QRgb *>(image.scanLine(y));
-        for (std::size_t x = 0; x < size; ++x) {
-            const auto h = static_cast<std::size_t>(blue[x] * (hazeLevels - 1) + 0.5f);
-            const auto level = static_cast<std::size_t>(dense[x] * (cloudLevels - 1) + 0.5f);
-            line[x] = shade[h][level];
-        }
-    }
-    return image;
-}
 
 // The board asks for 100 + t for a tile on its own square and 121 + t for one
 // elsewhere, so the grey set starts at 122. The six ids between, the yellow
@@ -267,7 +220,9 @@ QImage picture(int id)
 
 QImage background()
 {
-    static const QImage sky = drawBackground();
+    // Drawn at build time (makesky): the clouds cost a few milliseconds of
+    // start-up, and the picture is the same on every run anyway.
+    static const QImage sky(skyPixels, sky::size, sky::size, sky::size * 4, QImage::Format_RGB32);
     return sky;
 }
 

@@ -1,12 +1,20 @@
 // Soft cloud fields that wrap around at their edges, for the sky texture and the icon.
 #pragma once
 
+#include <QImage>
+
 #include <cstdint>
 #include <initializer_list>
 #include <span>
 #include <vector>
 
 namespace glidor::pictures::sky {
+
+// Side of the sky texture in pixels.
+constexpr int size = 200;
+
+// The seamless sky texture: light blue with soft white clouds, the same on every run.
+QImage drawBackground();
 
 // Gradient noise over a `size` by `size` square that wraps around: the column
 // after the last one continues into the first, and likewise the rows. Each
