@@ -236,14 +236,6 @@ void FrmGlidor::buildControls()
     fraHur->hide();
 }
 
-const QImage &FrmGlidor::loadPicture(int id)
-{
-    QImage &picture = m_pictures.at(static_cast<std::size_t>(id));
-    if (picture.isNull())
-        picture = pictures::picture(id);
-    return picture;
-}
-
 // --- window operations of the core ---------------------------------------------
 
 void FrmGlidor::seedRandom()
@@ -288,7 +280,8 @@ void FrmGlidor::enableSquare(int k, bool enabled)
 void FrmGlidor::setSquarePicture(int k, int id)
 {
     BoardSquare *square = imgBild.at(static_cast<std::size_t>(k));
-    square->setPicture(loadPicture(id));
+    // The picture store keeps every picture; a QImage copy only shares it.
+    square->setPicture(pictures::picture(id));
     square->setAccessibleName(squareName(id));
 }
 

@@ -67,7 +67,6 @@ protected:
 private:
     void buildControls();
     void buildMenus();
-    const QImage &loadPicture(int id);
 
     void imgBild_MouseDown(int index);
     void imgBild_DblClick(int index);
@@ -92,6 +91,4 @@ private:
     QAction *mnuBlanda = nullptr;
     QAction *mnuLjud = nullptr;
 
-    // Tile pictures by id, each made the first time a square shows it.
-    std::array<QImage, 137> m_pictures;
 };
