@@ -52,13 +52,6 @@ const char *cueFileName(Cue cue)
     return cue == Cue::Move ? "Move.wav" : "Done.wav";
 }
 
-int pictureId(int square, int tile)
-{
-    // Ids 116..121 hold the numbers 16..21, which no tile carries; the away
-    // pictures therefore start at 122 for tile 1.
-    return square == tile ? 100 + tile : 121 + tile;
-}
-
 bool Puzzle::gameInProgress() const
 {
     return !m_ops.shuffleButtonEnabled();
@@ -72,28 +65,28 @@ void Puzzle::Form_Load()
 
 void Puzzle::SetUpBoard()
 {
-    LoopIndex = 0;
+    m_board.LoopIndex = 0;
     for (std::uint8_t row = 1; row <= 4; ++row) {
         for (std::uint8_t column = 1; column <= 4; ++column) {
-            LoopIndex += 1;
-            const int k = static_cast<int>(LoopIndex);
+            m_board.LoopIndex += 1;
+            const int k = static_cast<int>(m_board.LoopIndex);
             m_ops.createSquare(k);
             m_ops.placeSquare(k, 32 * column, 32 * row);
-            Squares[k].Column = column;
-            Squares[k].Row = row;
+            m_board.Squares[k].Column = column;
+            m_board.Squares[k].Row = row;
             m_ops.showSquare(k);
             m_ops.enableSquare(k, false);
             if (k <= 15) {
-                m_ops.setSquarePicture(k, k + 100);
-                Squares[k].Tile = k;
+                m_ops.setSquarePicture(k, pictureId(k, k));
+                m_board.Squares[k].Tile = k;
             } else {
                 m_ops.clearSquarePicture(k);
-                Squares[k].Tile = Gap;
+                m_board.Squares[k].Tile = Gap;
             }
         }
     }
     m_ops.sendBackgroundToBack();
-    EmptySquare = 16;
+    m_board.EmptySquare = 16;
 }
 
 void Puzzle::MoveTile(std::int16_t p)
@@ -109,39 +102,39 @@ void Puzzle::MoveTile(std::int16_t p)
     if (soundOn && duringGame)
         m_ops.startSound(Cue::Move);
 
-    const SquareRec &from = Squares[p];
+    const SquareRec &from = m_board.Squares[p];
     for (const MoveCase &c : moveCases) {
         const double value = c.field == MoveCase::Column ? from.Column : from.Row;
         const bool inBounds = c.compare == MoveCase::Less ? value < c.bound : value > c.bound;
         // Only the far square is tested: a nearer gap would have matched an
         // earlier case. The bound keeps the index on the board.
-        if (!inBounds || Squares[p + c.k * c.s].Tile != Gap)
+        if (!inBounds || m_board.Squares[p + c.k * c.s].Tile != Gap)
             continue;
 
         // The tile next to the gap moves first, the tile from p last.
         for (int j = c.k; j >= 1; --j) {
             const int d = p + j * c.s;
             const int q = p + (j - 1) * c.s;
-            Squares[d].Tile = Squares[q].Tile;
-            m_ops.setSquarePicture(d, pictureId(d, static_cast<int>(Squares[d].Tile)));
+            m_board.Squares[d].Tile = m_board.Squares[q].Tile;
+            m_ops.setSquarePicture(d, pictureId(d, static_cast<int>(m_board.Squares[d].Tile)));
         }
-        Squares[p].Tile = Gap;
+        m_board.Squares[p].Tile = Gap;
         m_ops.clearSquarePicture(p);
-        MoveCount += c.k;
-        m_ops.setCounterText(countText(MoveCount));
-        EmptySquare = static_cast<std::uint8_t>(p);
+        m_board.MoveCount += c.k;
+        m_ops.setCounterText(countText(m_board.MoveCount));
+        m_board.EmptySquare = static_cast<std::uint8_t>(p);
         return;
     }
 }
 
 void Puzzle::CheckSolved()
 {
-    Solved = True;
-    for (LoopIndex = 1; LoopIndex <= 15; LoopIndex += 1) {
-        if (Squares[static_cast<int>(LoopIndex)].Tile != LoopIndex)
-            Solved = False;
+    m_board.Solved = True;
+    for (m_board.LoopIndex = 1; m_board.LoopIndex <= 15; m_board.LoopIndex += 1) {
+        if (m_board.Squares[static_cast<int>(m_board.LoopIndex)].Tile != m_board.LoopIndex)
+            m_board.Solved = False;
     }
-    if (Solved != True)
+    if (m_board.Solved != True)
         return;
 
     const bool soundOn = m_ops.soundMark();
@@ -149,29 +142,29 @@ void Puzzle::CheckSolved()
     if (soundOn && duringGame)
         m_ops.startSound(Cue::Done);
     // Square 16 holds the gap and stays open to the mouse.
-    for (LoopIndex = 1; LoopIndex <= 15; LoopIndex += 1)
-        m_ops.enableSquare(static_cast<int>(LoopIndex), false);
+    for (m_board.LoopIndex = 1; m_board.LoopIndex <= 15; m_board.LoopIndex += 1)
+        m_ops.enableSquare(static_cast<int>(m_board.LoopIndex), false);
     m_ops.enableShuffleControls(true);
 }
 
 void Puzzle::Shuffle()
 {
     m_ops.showCounter(false);
-    for (LoopIndex = 1; LoopIndex <= 500; LoopIndex += 1) {
+    for (m_board.LoopIndex = 1; m_board.LoopIndex <= 500; m_board.LoopIndex += 1) {
         const float r = m_ops.drawRandom();
-        RandomSquare = squareFromDraw(r);
+        m_board.RandomSquare = squareFromDraw(r);
         // The shuffle button is still enabled here, so these moves are silent.
-        MoveTile(RandomSquare);
+        MoveTile(m_board.RandomSquare);
     }
     const bool soundOn = m_ops.soundMark();
     const bool duringGame = gameInProgress();
     if (soundOn && !duringGame)
         m_ops.startSound(Cue::Move);
-    for (LoopIndex = 1; LoopIndex <= 16; LoopIndex += 1) {
-        const int k = static_cast<int>(LoopIndex);
+    for (m_board.LoopIndex = 1; m_board.LoopIndex <= 16; m_board.LoopIndex += 1) {
+        const int k = static_cast<int>(m_board.LoopIndex);
         m_ops.enableSquare(k, true);
-        if (Squares[k].Tile == Gap)
-            EmptySquare = static_cast<std::uint8_t>(k);
+        if (m_board.Squares[k].Tile == Gap)
+            m_board.EmptySquare = static_cast<std::uint8_t>(k);
     }
     m_ops.showCounter(true);
 }
@@ -179,8 +172,8 @@ void Puzzle::Shuffle()
 void Puzzle::cmdBlanda_Click()
 {
     Shuffle();
-    MoveCount = 0;
-    m_ops.setCounterText(countText(MoveCount));
+    m_board.MoveCount = 0;
+    m_ops.setCounterText(countText(m_board.MoveCount));
     m_ops.enableShuffleControls(false);
 }
 
@@ -188,7 +181,7 @@ void Puzzle::Form_KeyDown(int keyCode)
 {
     // Signed 16-bit arithmetic with no bounds test: the target lies in -3..20,
     // and MoveTile ignores what falls off the board.
-    const auto gap = static_cast<std::int16_t>(EmptySquare);
+    const auto gap = static_cast<std::int16_t>(m_board.EmptySquare);
     std::int16_t target;
     switch (keyCode) {
     case KeyRight: target = static_cast<std::int16_t>(gap - 1); break;

@@ -1,6 +1,7 @@
 // The board state of the game and the procedures that hold its rules.
 #pragma once
 
+#include "pictureid.h"
 #include "windowops.h"
 
 #include <array>
@@ -22,11 +23,22 @@ constexpr std::int16_t False = 0;
 // Virtual-key codes of the arrow keys, as the window's key handler receives them.
 enum ArrowKey : int { KeyLeft = 37, KeyUp = 38, KeyRight = 39, KeyDown = 40 };
 
-// The game: the board and the rules, reaching the window only through WindowOps.
+// The board state: the window-level variables that the rules work on, under
+// the game's own names. The window owns it; only the rules change it.
+struct Board {
+    std::array<SquareRec, 17> Squares{}; // index 0 is not a square and keeps its zeros
+    std::uint8_t EmptySquare = 0;
+    std::uint8_t RandomSquare = 0;
+    std::int16_t Solved = False;
+    double MoveCount = 0;
+    double LoopIndex = 0;
+};
+
+// The rules: they change the board and reach the window only through WindowOps.
 // Squares are numbered 1..16 row by row from the top left.
 class Puzzle {
 public:
-    explicit Puzzle(WindowOps &ops) : m_ops(ops) {}
+    Puzzle(Board &board, WindowOps &ops) : m_board(board), m_ops(ops) {}
 
     // Seeds the random draws, then lays out the solved board.
     void Form_Load();
@@ -46,21 +58,11 @@ public:
     // every other key code does nothing at all.
     void Form_KeyDown(int keyCode);
 
-    // Index 0 is not a square and keeps its zeros.
-    std::array<SquareRec, 17> Squares{};
-    std::uint8_t EmptySquare = 0;
-    std::uint8_t RandomSquare = 0;
-    std::int16_t Solved = False;
-    double MoveCount = 0;
-    double LoopIndex = 0;
-
 private:
     bool gameInProgress() const;
 
+    Board &m_board;
     WindowOps &m_ops;
 };
-
-// The picture id of tile t standing on square d: 100 + t at home, 121 + t elsewhere.
-int pictureId(int square, int tile);
 
 } // namespace glidor

@@ -21,13 +21,13 @@ std::uint8_t squareFromDraw(float r)
     return static_cast<std::uint8_t>(std::floor(static_cast<double>(r) * 16.0 + 1.0));
 }
 
-void RandomSource::seedFromClock()
+void ClockRandom::seed()
 {
     const auto ticks = std::chrono::high_resolution_clock::now().time_since_epoch().count();
     m_engine.seed(static_cast<std::uint32_t>(ticks ^ (ticks >> 32)));
 }
 
-float RandomSource::draw()
+float ClockRandom::draw()
 {
     return unitDraw(static_cast<std::uint32_t>(m_engine()));
 }

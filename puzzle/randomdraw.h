@@ -14,11 +14,21 @@ float unitDraw(std::uint32_t bits);
 // For 0 <= r < 1 the result is 1..16.
 std::uint8_t squareFromDraw(float r);
 
-// The generator behind the real window's draws, seeded from the clock.
+// Where the shuffle's draws come from: the window is handed one at start.
 class RandomSource {
 public:
-    void seedFromClock();
-    float draw();
+    virtual ~RandomSource() = default;
+    // Seeds the draws; each run of the program then draws a different sequence.
+    virtual void seed() = 0;
+    // A uniform draw r with 0 <= r < 1.
+    virtual float draw() = 0;
+};
+
+// The game's own draws: a Mersenne Twister seeded from the clock.
+class ClockRandom final : public RandomSource {
+public:
+    void seed() override;
+    float draw() override;
 
 private:
     std::mt19937 m_engine;

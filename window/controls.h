@@ -19,7 +19,6 @@ public:
 
     // A null image clears the picture.
     void setPicture(const QImage &image);
-    const QImage &picture() const { return m_image; }
 
 protected:
     void paintEvent(QPaintEvent *event) override;
@@ -37,7 +36,6 @@ class BoardSquare : public PictureBox {
     Q_OBJECT
 public:
     BoardSquare(int index, QWidget *parent);
-    int index() const { return m_index; }
 
 signals:
     void pressed(int index);

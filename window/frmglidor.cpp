@@ -73,15 +73,15 @@ void makeLine(const char *name, QPoint from, QPoint to, QColor colour, QWidget *
 
 QString squareName(int id)
 {
-    // Ids 101..115 show tile id - 100 on its own square, 122..136 tile id - 121 elsewhere.
-    return id <= 121 ? QStringLiteral("Bricka %1, på sin plats").arg(id - 100)
-                     : QStringLiteral("Bricka %1, fel plats").arg(id - 121);
+    const PictureContent tile = pictureContent(id);
+    return tile.home ? QStringLiteral("Bricka %1, på sin plats").arg(tile.number)
+                     : QStringLiteral("Bricka %1, fel plats").arg(tile.number);
 }
 
 } // namespace
 
-FrmGlidor::FrmGlidor(GlidorServices services, QWidget *parent)
-    : QMainWindow(parent), m_services(std::move(services)), m_puzzle(*this)
+FrmGlidor::FrmGlidor(RandomSource &random, sound::Player &sound, QWidget *parent)
+    : QMainWindow(parent), m_random(random), m_sound(sound), m_puzzle(m_board, *this)
 {
     setObjectName(QStringLiteral("frmGlidor"));
     setWindowTitle(QStringLiteral(" Glidor av Brickmakare"));
@@ -157,7 +157,8 @@ void FrmGlidor::buildControls()
     // from the back of the stacking order to the front.
     imgBak = new PictureBox(PictureBox::Fit::Stretch, m_client);
     imgBak->setObjectName(QStringLiteral("imgBak"));
-    // One pixel wider and higher than the client area, so it covers all of it.
+    // 308 by 192 as the game was designed; the window's fixed client area
+    // shows 307 by 191 of it.
     imgBak->setGeometry(0, 0, 308, 192);
     imgBak->setPicture(pictures::background());
 
@@ -240,13 +241,12 @@ void FrmGlidor::buildControls()
 
 void FrmGlidor::seedRandom()
 {
-    if (!m_services.drawRandom)
-        m_random.seedFromClock();
+    m_random.seed();
 }
 
 float FrmGlidor::drawRandom()
 {
-    return m_services.drawRandom ? m_services.drawRandom() : m_random.draw();
+    return m_random.draw();
 }
 
 void FrmGlidor::createSquare(int k)
@@ -331,10 +331,7 @@ void FrmGlidor::showCounter(bool visible)
 
 void FrmGlidor::startSound(Cue cue)
 {
-    if (m_services.playSound)
-        m_services.playSound(cueFileName(cue));
-    else
-        sound::play(cueFileName(cue));
+    m_sound.play(cueFileName(cue));
 }
 
 // --- handlers --------------------------------------------------------------------

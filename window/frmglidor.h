@@ -4,10 +4,10 @@
 #include <QMainWindow>
 
 #include <array>
-#include <functional>
 
 #include "puzzle.h"
 #include "randomdraw.h"
+#include "sound.h"
 
 class QAction;
 class QLabel;
@@ -21,28 +21,24 @@ class HelpPanel;
 class PictureBox;
 }
 
-// What the window takes from outside the toolkit. Left empty, the window plays
-// through sound::play and draws from its own clock-seeded RandomSource; a test
-// fills them in to hear the cues and to script the draws of a shuffle.
-struct GlidorServices {
-    std::function<void(const char *fileName)> playSound;
-    std::function<float()> drawRandom;
-};
-
 // The window frmGlidor. It keeps what the player sees (controls, focus, the
 // help panel, the sound mark) and hands every decision about the board to
 // the core, which reaches the controls back through WindowOps.
-class FrmGlidor : public QMainWindow, public glidor::WindowOps {
+class FrmGlidor : public QMainWindow, private glidor::WindowOps {
     Q_OBJECT
 public:
     // Builds every control, runs Form_Load (which creates the sixteen squares)
     // and places the window in the middle of its screen; it is not shown yet.
-    explicit FrmGlidor(GlidorServices services = {}, QWidget *parent = nullptr);
+    // The shuffle draws from `random` and the cues play on `sound`; both must
+    // outlive the window.
+    FrmGlidor(glidor::RandomSource &random, glidor::sound::Player &sound, QWidget *parent = nullptr);
     ~FrmGlidor() override;
 
-    // The board state, for tests and tools that watch the game.
-    const glidor::Puzzle &puzzle() const { return m_puzzle; }
+protected:
+    // Form_KeyDown: the arrow keys, whenever the window itself has the focus.
+    void keyPressEvent(QKeyEvent *event) override;
 
+private:
     // glidor::WindowOps
     void seedRandom() override;
     float drawRandom() override;
@@ -60,11 +56,6 @@ public:
     void showCounter(bool visible) override;
     void startSound(glidor::Cue cue) override;
 
-protected:
-    // Form_KeyDown: the arrow keys, whenever the window itself has the focus.
-    void keyPressEvent(QKeyEvent *event) override;
-
-private:
     void buildControls();
     void buildMenus();
 
@@ -76,8 +67,9 @@ private:
     void mnuAvsluta_Click();
     void mnuBlanda_Click();
 
-    GlidorServices m_services;
-    glidor::RandomSource m_random;
+    glidor::RandomSource &m_random;
+    glidor::sound::Player &m_sound;
+    glidor::Board m_board;
     glidor::Puzzle m_puzzle;
 
     QWidget *m_client = nullptr;

@@ -3,6 +3,8 @@
 
 #include "benchprobe.h"
 #include "frmglidor.h"
+#include "randomdraw.h"
+#include "sound.h"
 #include "startguard.h"
 
 int main(int argc, char *argv[])
@@ -12,7 +14,8 @@ int main(int argc, char *argv[])
     glidor::releaseStartGuard();
     glidor::bench::installProbe(app);
 
-    FrmGlidor window;
+    glidor::ClockRandom random;
+    FrmGlidor window(random, glidor::sound::desktop());
     QApplication::setWindowIcon(window.windowIcon());
     window.show();
     return app.exec();

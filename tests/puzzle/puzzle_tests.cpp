@@ -30,7 +30,8 @@ struct Game : glidor::WindowOps {
     std::array<int, 2> sounds{}; // Move, Done
     bool controls = true, mark = true;
     std::deque<float> draws; // a draw past the script throws
-    glidor::Puzzle p{*this};
+    glidor::Board b;
+    glidor::Puzzle p{b, *this};
 
     Game() { p.Form_Load(), loaded.swap(log); }
     void clear() { log.clear(), sounds = {}; }
@@ -65,9 +66,9 @@ struct Game : glidor::WindowOps {
         std::string word;
         for (int k = 1; k <= 16 && in >> word;)
             if (word != "/") {
-                p.Squares[k].Tile = word == "_" ? 16 : std::stoi(word);
-                picture[k] = ruleId(k, int(p.Squares[k].Tile));
-                p.EmptySquare = word == "_" ? std::uint8_t(k) : p.EmptySquare;
+                b.Squares[k].Tile = word == "_" ? 16 : std::stoi(word);
+                picture[k] = ruleId(k, int(b.Squares[k].Tile));
+                b.EmptySquare = word == "_" ? std::uint8_t(k) : b.EmptySquare;
                 ++k;
             }
     }
@@ -156,12 +157,12 @@ TEST(MoveRule, slidesOneRunTowardsTheGapAndAnArrowNamesTheSquareThatSlides)
         Game g;
         g.boardFrom(s.before);
         g.startGame();
-        g.p.Solved = glidor::True; // cleared by the solved check on a board out of order
+        g.b.Solved = glidor::True; // cleared by the solved check on a board out of order
         s.key ? g.p.Form_KeyDown(s.key) : g.p.MoveTile(std::int16_t(s.p));
         EXPECT_EQ(g.log, s.ops);
-        EXPECT_EQ(g.p.Solved, s.key >= KeyLeft && s.key <= KeyDown ? glidor::False : glidor::True);
+        EXPECT_EQ(g.b.Solved, s.key >= KeyLeft && s.key <= KeyDown ? glidor::False : glidor::True);
         for (int k = 1; k <= 16; ++k)
-            EXPECT_EQ(g.picture[k], ruleId(k, int(g.p.Squares[k].Tile))) << "square " << k;
+            EXPECT_EQ(g.picture[k], ruleId(k, int(g.b.Squares[k].Tile))) << "square " << k;
     }
 }
 
@@ -213,7 +214,7 @@ TEST(Invariants, holdUnderManyThousandsOfRandomActions)
         double moved = 0;
         for (int step = 0; step < 1000 && !::testing::Test::HasFailure(); ++step) {
             SCOPED_TRACE(testing::Message() << "run " << run << " step " << step);
-            const auto before = g.p.Squares;
+            const auto before = g.b.Squares;
             const bool playing = !g.controls, dealt = pick(0, 99) < 2 && !playing;
             const int action = pick(0, 99), k = square();
             g.mark = pick(0, 3) > 0;
@@ -233,12 +234,12 @@ TEST(Invariants, holdUnderManyThousandsOfRandomActions)
             std::array<int, 17> seen{};
             int changed = 0, inOrder = 0;
             for (int q = 1; q <= 16; ++q) {
-                const int tile = int(g.p.Squares[q].Tile);
+                const int tile = int(g.b.Squares[q].Tile);
                 ASSERT_TRUE(tile >= 1 && tile <= 16 && ++seen[tile] == 1) << q;
                 EXPECT_EQ(g.picture[q], ruleId(q, tile)) << q;
                 changed += tile != before[q].Tile, inOrder += tile == q;
             }
-            EXPECT_EQ(g.p.Squares[g.p.EmptySquare].Tile, 16);
+            EXPECT_EQ(g.b.Squares[g.b.EmptySquare].Tile, 16);
             // The counter shows the tiles moved since the last deal.
             moved = dealt ? 0 : moved + std::max(changed - 1, 0);
             EXPECT_EQ(g.counter, std::to_string(long(moved)));

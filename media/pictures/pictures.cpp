@@ -3,7 +3,6 @@
 
 #include "digitface.h"
 #include "sky.h"
-#include "skydata.h"
 
 #include <QtGlobal>
 
@@ -129,7 +128,7 @@ QRgb iconSky(float density)
 QImage drawIcon()
 {
     QImage image(side, side, QImage::Format_RGB32);
-    const sky::Clouds clouds(side, {2, 4, 8}, 0x1c0dU);
+    const sky::Field clouds(side, {2, 4, 8}, 0x1c0dU);
     std::array<float, side> densities{};
     for (int y = 0; y < side; ++y) {
         clouds.row(y, densities);
@@ -220,10 +219,10 @@ QImage picture(int id)
 
 QImage background()
 {
-    // Drawn at build time (makesky): the clouds cost a few milliseconds of
-    // start-up, and the picture is the same on every run anyway.
-    static const QImage sky(skyPixels, sky::size, sky::size, sky::size * 4, QImage::Format_RGB32);
-    return sky;
+    // Baked at build time: the clouds cost a few milliseconds of start-up,
+    // and the picture is the same on every run anyway.
+    static const QImage texture(sky::pixels, sky::size, sky::size, sky::size * 4, QImage::Format_RGB32);
+    return texture;
 }
 
 } // namespace glidor::pictures

@@ -1,4 +1,5 @@
-// Soft cloud fields that wrap around at their edges, for the sky texture and the icon.
+// The sky: soft cloud fields that wrap around at their edges, the texture behind
+// the board made from them, and that texture's pixels as drawn at build time.
 #pragma once
 
 #include <QImage>
@@ -14,16 +15,20 @@ namespace glidor::pictures::sky {
 constexpr int size = 200;
 
 // The seamless sky texture: light blue with soft white clouds, the same on every run.
-QImage drawBackground();
+QImage draw();
+
+// draw()'s pixels, baked into the program at build time by sky_bake: size * size
+// 32-bit 0xffRRGGBB values, row by row.
+extern const unsigned char pixels[];
 
 // Gradient noise over a `size` by `size` square that wraps around: the column
 // after the last one continues into the first, and likewise the rows. Each
 // entry of `cellsPerOctave` adds one octave with that many cells across the
 // square, at half the weight of the one before. The same arguments give the
 // same field on every run.
-class Clouds {
+class Field {
 public:
-    Clouds(int size, std::initializer_list<int> cellsPerOctave, std::uint32_t seed);
+    Field(int size, std::initializer_list<int> cellsPerOctave, std::uint32_t seed);
 
     // Writes the densities of row `y` (0 <= y < size) into the first `size`
     // entries of `out`: 0.5 on average, almost all of them between 0 and 1,

@@ -117,4 +117,13 @@ void play(const char *fileName)
     engine->request(fileName);
 }
 
+Player &desktop()
+{
+    struct Desktop final : Player {
+        void play(const char *fileName) override { sound::play(fileName); }
+    };
+    static Desktop player;
+    return player;
+}
+
 } // namespace glidor::sound

@@ -35,7 +35,12 @@ int main(int argc, char *argv[])
     QApplication app(argc, argv);
     // Every draw picks square 12, so a shuffle from the solved board moves just
     // tile 12 down into square 16, and a press on square 16 wins the game.
-    FrmGlidor window({timedPlay, [] { return 0.7f; }});
+    struct : glidor::RandomSource, glidor::sound::Player {
+        void seed() override {}
+        float draw() override { return 0.7f; }
+        void play(const char *fileName) override { timedPlay(fileName); }
+    } script;
+    FrmGlidor window(script, script);
     window.show();
     for (int i = 1; i < argc; ++i) {
         QObject *control = window.findChild<QObject *>(argv[i]);

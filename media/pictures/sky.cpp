@@ -28,7 +28,7 @@ float fade(float t)
 
 } // namespace
 
-Clouds::Clouds(int size, std::initializer_list<int> cellsPerOctave, std::uint32_t seed)
+Field::Field(int size, std::initializer_list<int> cellsPerOctave, std::uint32_t seed)
     : m_size(size)
 {
     static constexpr float pi = 3.14159265f;
@@ -70,7 +70,7 @@ Clouds::Clouds(int size, std::initializer_list<int> cellsPerOctave, std::uint32_
     m_scale = 0.5f / (0.7f * std::sqrt(std::max(power, 1e-6f)));
 }
 
-void Clouds::row(int y, std::span<float> out) const
+void Field::row(int y, std::span<float> out) const
 {
     const std::span<float> line = out.first(static_cast<std::size_t>(m_size));
     std::fill(line.begin(), line.end(), 0.0f);
@@ -99,12 +99,12 @@ void Clouds::row(int y, std::span<float> out) const
         v = std::clamp(0.5f + v * m_scale, 0.0f, 1.0f);
 }
 
-QImage drawBackground()
+QImage draw()
 {
     // One field shapes the clouds; a slow one shades the blue between them, so
     // the clear sky is neither flat nor blotchy.
-    const sky::Clouds clouds(size, {3, 6, 12, 25}, 0x5c1eU);
-    const sky::Clouds haze(size, {2, 4}, 0xb1a5U);
+    const sky::Field clouds(size, {3, 6, 12, 25}, 0x5c1eU);
+    const sky::Field haze(size, {2, 4}, 0xb1a5U);
 
     // The colour depends on the two densities alone, so it comes from a table
     // instead of being worked out 40,000 times: that keeps the window's first
