@@ -2,6 +2,7 @@
 #include "pictures.h"
 
 #include "digitface.h"
+#include "pictureid.h"
 #include "sky.h"
 
 #include <QtGlobal>
@@ -171,32 +172,25 @@ QImage drawIcon()
 }
 
 
-// The board asks for 100 + t for a tile on its own square and 121 + t for one
-// elsewhere, so the grey set starts at 122. The six ids between, the yellow
-// numbers 16 to 21, are never asked for; they cost nothing and keep the yellow
-// ids one unbroken run.
-constexpr int firstYellow = 101;
-constexpr int lastYellow = 121;
-constexpr int firstGrey = 122;
-constexpr int lastGrey = 136;
+constexpr int firstTile = HomePictures + 1; // the yellow 1
+constexpr int lastTile = AwayPictures + 15;  // the grey 15
 constexpr int iconId = 1;
 
 struct Store {
-    std::array<QImage, lastGrey - firstYellow + 1> tiles;
+    std::array<QImage, lastTile - firstTile + 1> tiles;
     QImage icon;
 };
 
 // The 36 tiles and the icon take well under a millisecond together, so the
-// first request draws them all and later ones only copy a shared image.
+// first request draws them all and later ones only copy a shared image. The
+// yellow numbers 16 to 21 are never asked for; they cost nothing.
 const Store &store()
 {
     static const Store built = [] {
         Store s;
-        for (int number = 1; number <= lastYellow - firstYellow + 1; ++number) {
-            const Drawing drawing = tileDrawing(number);
-            s.tiles[static_cast<std::size_t>(number - 1)] = paint(drawing, yellow);
-            if (firstGrey + number - 1 <= lastGrey)
-                s.tiles[static_cast<std::size_t>(firstGrey - firstYellow + number - 1)] = paint(drawing, grey);
+        for (int id = firstTile; id <= lastTile; ++id) {
+            const PictureContent content = pictureContent(id);
+            s.tiles[static_cast<std::size_t>(id - firstTile)] = paint(tileDrawing(content.number), content.home ? yellow : grey);
         }
         s.icon = drawIcon();
         return s;
@@ -208,13 +202,13 @@ const Store &store()
 
 QImage picture(int id)
 {
-    const bool known = id == iconId || (id >= firstYellow && id <= lastGrey);
+    const bool known = id == iconId || pictureContent(id).number != 0;
     Q_ASSERT_X(known, "glidor::pictures::picture", "no picture has this id");
     if (!known)
         return {};
     if (id == iconId)
         return store().icon;
-    return store().tiles[static_cast<std::size_t>(id - firstYellow)];
+    return store().tiles[static_cast<std::size_t>(id - firstTile)];
 }
 
 QImage background()
