@@ -1,6 +1,10 @@
-// Plays the game's sound cues from the program's own directory through a back end opened at the first cue.
+// Plays the game's sound cues from the program's own directory through a back end opened beside it at run time.
 #include "sound.h"
 #include "soundmodule.h"
+
+#include <QCoreApplication>
+#include <QEvent>
+#include <QObject>
 
 #include <atomic>
 #include <cstdlib>
@@ -63,7 +67,7 @@ std::string programDirectory()
 
 // On a thread of its own: loading the back end (libpulse, libsndfile and what
 // they need, none of which the program links, so its start-up does not pay
-// for them) takes a few milliseconds that the first cue must not cost the caller.
+// for them) takes tens of milliseconds that no caller may wait for.
 void load()
 {
     directory = programDirectory();
@@ -94,6 +98,33 @@ void shutDown()
         stopBackEnd();
 }
 
+void loadOnce()
+{
+    if (loading.test_and_set())
+        return;
+    std::atexit(shutDown);
+    try {
+        std::thread(load).detach();
+    } catch (const std::system_error &) {
+        // No thread, no sound.
+    }
+}
+
+// Opens the back end once the first window is on screen: then the first cue
+// sounds as soon as the later ones, while start-up still does not pay for
+// it. A window is painted while its expose event is handled, so a call
+// queued then runs after the paint.
+class AfterFirstPaint final : public QObject {
+    bool eventFilter(QObject *, QEvent *event) override
+    {
+        if (event->type() == QEvent::Expose) {
+            QCoreApplication::instance()->removeEventFilter(this);
+            QMetaObject::invokeMethod(this, &loadOnce, Qt::QueuedConnection);
+        }
+        return false;
+    }
+};
+
 } // namespace
 
 void play(const char *fileName)
@@ -102,14 +133,7 @@ void play(const char *fileName)
         return;
     // The back end has not taken a name we get back here, so it is ours to free.
     delete pending.exchange(new std::string(fileName));
-    if (!loading.test_and_set()) {
-        std::atexit(shutDown);
-        try {
-            std::thread(load).detach();
-        } catch (const std::system_error &) {
-            // No thread, no sound.
-        }
-    }
+    loadOnce();
     if (const int fd = wakeFd; fd >= 0)
         eventfd_write(fd, 1);
 }
@@ -120,6 +144,9 @@ Player &desktop()
         void play(const char *fileName) override { sound::play(fileName); }
     };
     static Desktop player;
+    static AfterFirstPaint opener;
+    if (QCoreApplication *app = QCoreApplication::instance(); app && !loading.test())
+        app->installEventFilter(&opener);
     return player;
 }
 

@@ -36,6 +36,8 @@ public:
         m_wake = api->io_new(api, m_wakeFd, PA_IO_EVENT_INPUT, [](pa_mainloop_api *, pa_io_event *, int, pa_io_event_flags_t, void *self) {
             static_cast<Engine *>(self)->woken();
         }, this);
+        // Connected ahead of the first cue, which then only has a stream to make.
+        connect();
         return m_wake && pa_threaded_mainloop_start(m_loop) == 0;
     }
 
