@@ -20,8 +20,8 @@ using namespace glidor::sound;
 // out a busy machine, little enough to start at once.
 constexpr pa_usec_t BufferUsec = 200 * PA_USEC_PER_MSEC;
 
-// Everything here but start() and stop() runs on the main loop's thread, with
-// its lock held. Nothing waits on the server: every request to it is sent and
+// Everything here runs on the main loop's thread with its lock held, but for
+// start() and stop(), which run while the loop does not. Nothing waits on the server: every request to it is sent and
 // its answer handled when it comes, if it comes.
 class Engine {
 public:
