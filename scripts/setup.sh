@@ -5,7 +5,7 @@ set -euo pipefail
 packages=(
   # build
   cmake g++ make pkg-config
-  qt6-base-dev qt6-multimedia-dev libsndfile1-dev
+  qt6-base-dev libpulse-dev libsndfile1-dev
   # run: the platform plugins and the faces that stand in for Comic Sans MS and Verdana
   qt6-qpa-plugins fonts-comic-neue fonts-dejavu-core
   # tests

@@ -1,120 +1,141 @@
-// Plays the game's sound cues from the program's own directory, on a thread of their own.
+// Plays the game's sound cues from the program's own directory through a back end opened beside it at run time.
 #include "sound.h"
+#include "soundmodule.h"
 
 #include <QCoreApplication>
-#include <QLibrary>
-#include <QThread>
+#include <QEvent>
+#include <QObject>
 
 #include <atomic>
-#include <filesystem>
-#include <memory>
+#include <cstdlib>
+#include <dlfcn.h>
+#include <mutex>
 #include <string>
+#include <system_error>
+#include <sys/eventfd.h>
+#include <thread>
+#include <unistd.h>
 
 namespace glidor::sound {
 
 namespace {
 
-// Everything slow happens on the sound thread: loading the back end (Qt
-// Multimedia, libsndfile and their many libraries are not linked into the
-// program, so start-up does not pay for them), touching the file, decoding it
-// and talking to the audio server. The caller only leaves a name here.
-class Engine {
-public:
-    Engine()
-    {
-        m_context.moveToThread(&m_thread);
-        // finished() is emitted on the sound thread itself, the one that owns the sink.
-        QObject::connect(&m_thread, &QThread::finished, &m_context, [this] {
-            if (m_stop)
-                m_stop();
-        }, Qt::DirectConnection);
-        m_thread.start();
-    }
+// The newest cue not yet taken by the back end. No lock: the caller must
+// never wait for the sound thread, not even briefly.
+std::atomic<std::string *> pending{nullptr};
+// Adding to it wakes the back end's thread; -1 until it runs.
+std::atomic<int> wakeFd{-1};
+std::atomic_flag loading = ATOMIC_FLAG_INIT;
 
-    // A newer request replaces one not yet taken, so sounds never queue up.
-    // No lock: the caller must never wait for the sound thread, not even briefly.
-    void request(const char *fileName)
-    {
-        // Only a request that finds the slot empty wakes the sound thread; one
-        // that replaces a waiting name rides on the wake-up already sent.
-        // The sound thread has not taken a name we get back, so it is ours to free.
-        if (std::string *replaced = m_pending.exchange(new std::string(fileName)))
-            delete replaced;
-        else
-            QMetaObject::invokeMethod(&m_context, [this] { playPending(); }, Qt::QueuedConnection);
-    }
+// The program's directory as bytes, exactly as the kernel gives them: a path
+// is any bytes but NUL, whatever a text encoding makes of them. Written
+// before the back end starts, read only by it.
+std::string directory;
 
-    // Stops the sound and ends the thread; gives up waiting after a while so a
-    // stuck audio server cannot hold the program's exit.
-    bool shutDown()
-    {
-        m_thread.quit();
-        return m_thread.wait(QDeadlineTimer(3000));
-    }
+// Start and stop of the back end exclude each other, so that a program
+// ending while the back end is still being opened neither stops a half-started
+// thread nor starts one after its stop.
+std::mutex lifecycle;
+bool ending = false;
+StopBackEnd stopBackEnd = nullptr;
 
-    ~Engine() { delete m_pending.load(); }
-
-private:
-    void playPending()
-    {
-        const std::unique_ptr<std::string> name(m_pending.exchange(nullptr));
-        if (!name)
-            return;
-        if (!m_triedLoading) {
-            m_triedLoading = true;
-            m_directory = programDirectory();
-            m_module.setFileName(QString::fromStdString(m_directory + "/" GLIDOR_SOUND_MODULE));
-            if (m_module.load()) {
-                m_play = reinterpret_cast<void (*)(const char *)>(m_module.resolve("glidorSoundPlay"));
-                m_stop = reinterpret_cast<void (*)()>(m_module.resolve("glidorSoundStop"));
-            }
-        }
-        if (m_play && m_stop)
-            m_play((m_directory + "/" + *name).c_str());
-    }
-
-    // The executable's directory as the kernel knows it; the working directory
-    // and the name the program was started by play no part.
-    static std::string programDirectory()
-    {
-        std::error_code error;
-        return std::filesystem::read_symlink("/proc/self/exe", error).parent_path().string();
-    }
-
-    QThread m_thread;
-    QObject m_context;
-    std::atomic<std::string *> m_pending{nullptr};
-
-    // Used on the sound thread only.
-    bool m_triedLoading = false;
-    std::string m_directory;
-    QLibrary m_module;
-    void (*m_play)(const char *) = nullptr;
-    void (*m_stop)() = nullptr;
-};
-
-Engine *engine = nullptr;
-
-void shutDownEngine()
+bool take(std::string &path)
 {
-    // Left running if it does not end in time: the process is ending anyway.
-    if (engine && engine->shutDown())
-        delete engine;
-    engine = nullptr;
+    const std::string *name = pending.exchange(nullptr);
+    if (!name)
+        return false;
+    path = directory + "/" + *name;
+    delete name;
+    return true;
 }
+
+std::string programDirectory()
+{
+    std::string exe(256, '\0');
+    for (;;) {
+        const ssize_t n = ::readlink("/proc/self/exe", exe.data(), exe.size());
+        if (n < 0)
+            return {};
+        if (std::size_t(n) < exe.size()) {
+            exe.resize(std::size_t(n));
+            break;
+        }
+        exe.resize(exe.size() * 2);
+    }
+    return exe.substr(0, exe.rfind('/'));
+}
+
+// On a thread of its own: loading the back end (libpulse, libsndfile and what
+// they need, none of which the program links, so its start-up does not pay
+// for them) takes tens of milliseconds that no caller may wait for.
+void load()
+{
+    directory = programDirectory();
+    void *module = ::dlopen((directory + "/" GLIDOR_SOUND_MODULE).c_str(), RTLD_NOW | RTLD_LOCAL);
+    if (!module)
+        return;
+    const auto start = reinterpret_cast<StartBackEnd>(::dlsym(module, StartSymbol));
+    const auto stop = reinterpret_cast<StopBackEnd>(::dlsym(module, StopSymbol));
+    std::lock_guard lock(lifecycle);
+    if (ending || !start || !stop)
+        return;
+    const int fd = start(take);
+    if (fd < 0)
+        return;
+    stopBackEnd = stop;
+    wakeFd = fd;
+    eventfd_write(fd, 1); // for the cues that came while it loaded
+}
+
+// At exit, also when the toolkit calls exit() because the display went away:
+// the back end's thread must be gone before the libraries it runs in are
+// torn down. Stopping it never waits on the sound server.
+void shutDown()
+{
+    std::lock_guard lock(lifecycle);
+    ending = true;
+    if (stopBackEnd)
+        stopBackEnd();
+}
+
+void loadOnce()
+{
+    if (loading.test_and_set())
+        return;
+    std::atexit(shutDown);
+    try {
+        std::thread(load).detach();
+    } catch (const std::system_error &) {
+        // No thread, no sound.
+    }
+}
+
+// Opens the back end once the first window is on screen: then the first cue
+// sounds as soon as the later ones, while start-up still does not pay for
+// it. A window is painted while its expose event is handled, so a call
+// queued then runs after the paint.
+class AfterFirstPaint final : public QObject {
+    bool eventFilter(QObject *, QEvent *event) override
+    {
+        if (event->type() == QEvent::Expose) {
+            QCoreApplication::instance()->removeEventFilter(this);
+            QMetaObject::invokeMethod(this, &loadOnce, Qt::QueuedConnection);
+        }
+        return false;
+    }
+};
 
 } // namespace
 
 void play(const char *fileName)
 {
-    // The sound thread needs the application's event machinery, and ends with it.
-    if (!fileName || !QCoreApplication::instance())
+    if (!fileName)
         return;
-    if (!engine) {
-        engine = new Engine;
-        qAddPostRoutine(shutDownEngine);
-    }
-    engine->request(fileName);
+    // The back end has not taken a name we get back here, so it is ours to free.
+    delete pending.exchange(new std::string(fileName));
+    loadOnce();
+    if (const int fd = wakeFd; fd >= 0)
+        eventfd_write(fd, 1);
 }
 
 Player &desktop()
@@ -123,6 +144,9 @@ Player &desktop()
         void play(const char *fileName) override { sound::play(fileName); }
     };
     static Desktop player;
+    static AfterFirstPaint opener;
+    if (QCoreApplication *app = QCoreApplication::instance(); app && !loading.test())
+        app->installEventFilter(&opener);
     return player;
 }
 

@@ -17,7 +17,9 @@ public:
 // nothing is printed and the caller never waits.
 void play(const char *fileName);
 
-// The desktop's sound output, playing through play().
+// The desktop's sound output, playing through play(). Asked for before the
+// application's first window is shown, it opens the sound back end once that
+// window is painted, so that the first cue is as quick as the others.
 Player &desktop();
 
 } // namespace glidor::sound

@@ -1,4 +1,4 @@
-// Reads a sound file with care, decodes it with libsndfile and converts it for an output device.
+// Opens a sound file with care and reads it with libsndfile a chunk at a time, as it plays.
 #include "sounddecode.h"
 
 #include <sndfile.h>
@@ -9,185 +9,219 @@
 #include <cstdint>
 #include <cstring>
 #include <fcntl.h>
-#include <memory>
+#include <span>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <vector>
 
 namespace glidor::sound {
 
-namespace {
-
-// Whatever the rate and channels, decoding keeps no more samples than half a
-// minute of 48 kHz stereo, so a file of a few megabytes cannot claim gigabytes.
-constexpr std::size_t MaxSamples = std::size_t(MaxSeconds) * 48000 * 2;
-
-bool acceptable(const struct stat &st)
-{
-    return S_ISREG(st.st_mode) && std::uint64_t(st.st_size) <= MaxFileBytes;
-}
-
-// libsndfile reads the file from this buffer; positions are kept inside it,
-// so no call can reach past its end whatever the decoder asks for.
-struct Memory {
-    std::span<const char> bytes;
+// The file under libsndfile: its first bytes come from the copy that was
+// checked, so the format it detects is the one we let through, whatever
+// happens to the file meanwhile.
+struct SoundFile::Source {
+    int fd = -1;
+    std::vector<unsigned char> head;
+    sf_count_t size = 0;
     sf_count_t pos = 0;
-    sf_count_t size() const { return sf_count_t(bytes.size()); }
+    ~Source() { ::close(fd); }
 };
 
-Memory &memory(void *user) { return *static_cast<Memory *>(user); }
+namespace {
 
-sf_count_t fileLength(void *user) { return memory(user).size(); }
+// The headers of WAVE files hold what matters within this many bytes.
+constexpr std::size_t HeadBytes = 64 * 1024;
 
-sf_count_t seek(sf_count_t offset, int whence, void *user)
+std::uint32_t le(std::span<const unsigned char> b, std::size_t at, int bytes)
 {
-    Memory &m = memory(user);
-    const sf_count_t base = whence == SEEK_CUR ? m.pos : whence == SEEK_END ? m.size() : 0;
+    std::uint32_t v = 0;
+    for (int i = bytes - 1; i >= 0; --i)
+        v = v << 8 | b[at + i];
+    return v;
+}
+
+bool is(std::span<const unsigned char> b, std::size_t at, const char *id)
+{
+    return at + 4 <= b.size() && std::memcmp(b.data() + at, id, 4) == 0;
+}
+
+// True for a RIFF or RF64 WAVE whose first "fmt " chunk, before its sound
+// data, names a coding that libsndfile decodes by itself. WAVE can also carry
+// MPEG, which libsndfile hands to a library that prints what it thinks of
+// broken data; such a file never reaches libsndfile.
+bool plainWave(std::span<const unsigned char> h)
+{
+    if (!(is(h, 0, "RIFF") || is(h, 0, "RF64")) || !is(h, 8, "WAVE"))
+        return false;
+    for (std::size_t at = 12; at + 8 <= h.size();) {
+        const std::uint32_t size = le(h, at + 4, 4);
+        if (is(h, at, "data"))
+            return false;
+        if (is(h, at, "fmt ")) {
+            if (size < 16 || at + 8 + size > h.size())
+                return false;
+            std::uint32_t tag = le(h, at + 8, 2);
+            if (tag == 0xFFFE) // WAVE_FORMAT_EXTENSIBLE: the coding is the sub-format's
+                tag = size >= 40 ? le(h, at + 8 + 24, 2) : 0;
+            // PCM, float, A-law, µ-law, MS ADPCM, IMA ADPCM, GSM 6.10
+            return tag == 1 || tag == 3 || tag == 6 || tag == 7 || tag == 2 || tag == 0x11 || tag == 0x31;
+        }
+        at += 8 + std::size_t(size) + (size & 1);
+    }
+    return false;
+}
+
+bool decodedHere(int format)
+{
+    const int container = format & SF_FORMAT_TYPEMASK;
+    if (container != SF_FORMAT_WAV && container != SF_FORMAT_WAVEX && container != SF_FORMAT_RF64)
+        return false;
+    switch (format & SF_FORMAT_SUBMASK) {
+    case SF_FORMAT_PCM_U8: case SF_FORMAT_PCM_S8: case SF_FORMAT_PCM_16: case SF_FORMAT_PCM_24:
+    case SF_FORMAT_PCM_32: case SF_FORMAT_FLOAT: case SF_FORMAT_DOUBLE: case SF_FORMAT_ULAW:
+    case SF_FORMAT_ALAW: case SF_FORMAT_IMA_ADPCM: case SF_FORMAT_MS_ADPCM: case SF_FORMAT_GSM610:
+        return true;
+    default:
+        return false;
+    }
+}
+
+SoundFile::Source &source(void *user) { return *static_cast<SoundFile::Source *>(user); }
+
+sf_count_t sourceLength(void *user) { return source(user).size; }
+
+sf_count_t sourceSeek(sf_count_t offset, int whence, void *user)
+{
+    SoundFile::Source &s = source(user);
+    const sf_count_t base = whence == SEEK_CUR ? s.pos : whence == SEEK_END ? s.size : 0;
     // base is within 0..size, so neither comparison can overflow.
     if (offset < -base)
         return -1;
-    m.pos = offset > m.size() - base ? m.size() : base + offset;
-    return m.pos;
+    s.pos = offset > s.size - base ? s.size : base + offset;
+    return s.pos;
 }
 
-sf_count_t read(void *ptr, sf_count_t count, void *user)
+sf_count_t sourceRead(void *ptr, sf_count_t count, void *user)
 {
-    Memory &m = memory(user);
-    const sf_count_t n = std::clamp<sf_count_t>(count, 0, m.size() - m.pos);
-    if (n > 0)
-        std::memcpy(ptr, m.bytes.data() + m.pos, std::size_t(n));
-    m.pos += n;
-    return n;
-}
-
-sf_count_t write(const void *, sf_count_t, void *) { return 0; }
-
-sf_count_t tell(void *user) { return memory(user).pos; }
-
-// The value of output channel c in frame `frame`: a mono sound goes to every
-// channel, extra channels are averaged into the ones the device has.
-float channelValue(const Samples &in, std::size_t frame, int c, int outChannels)
-{
-    const float *p = in.data.data() + frame * in.channels;
-    if (in.channels <= outChannels)
-        return p[c % in.channels];
-    float sum = 0;
-    int n = 0;
-    for (int i = c; i < in.channels; i += outChannels, ++n)
-        sum += p[i];
-    return sum / n;
-}
-
-template<typename T>
-void put(char *&out, T value)
-{
-    std::memcpy(out, &value, sizeof value);
-    out += sizeof value;
-}
-
-void putSample(char *&out, float v, SampleType type)
-{
-    // A float file may hold anything, NaN included; the device gets -1..1.
-    v = std::isnan(v) ? 0.0f : std::clamp(v, -1.0f, 1.0f);
-    switch (type) {
-    case SampleType::UInt8: put(out, std::uint8_t(std::lround(v * 127.0f) + 128)); break;
-    case SampleType::Int16: put(out, std::int16_t(std::lround(v * 32767.0f))); break;
-    case SampleType::Int32: put(out, std::int32_t(std::llround(double(v) * 2147483647.0))); break;
-    case SampleType::Float: put(out, v); break;
+    SoundFile::Source &s = source(user);
+    auto *out = static_cast<unsigned char *>(ptr);
+    const sf_count_t want = std::clamp<sf_count_t>(count, 0, s.size - s.pos);
+    sf_count_t got = 0;
+    if (s.pos < sf_count_t(s.head.size())) {
+        got = std::min(want, sf_count_t(s.head.size()) - s.pos);
+        std::memcpy(out, s.head.data() + s.pos, std::size_t(got));
     }
+    while (got < want) {
+        const ssize_t n = ::pread(s.fd, out + got, std::size_t(want - got), s.pos + got);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            break; // a file that shrank, or a read error: it ends here
+        got += n;
+    }
+    s.pos += got;
+    return got;
 }
 
-std::size_t bytesPerSample(SampleType type)
+sf_count_t sourceWrite(const void *, sf_count_t, void *) { return 0; }
+
+sf_count_t sourceTell(void *user) { return source(user).pos; }
+
+pa_channel_position_t position(int sndfilePosition)
 {
-    switch (type) {
-    case SampleType::UInt8: return 1;
-    case SampleType::Int16: return 2;
-    case SampleType::Int32:
-    case SampleType::Float: return 4;
+    switch (sndfilePosition) {
+    case SF_CHANNEL_MAP_MONO: return PA_CHANNEL_POSITION_MONO;
+    case SF_CHANNEL_MAP_LEFT: case SF_CHANNEL_MAP_FRONT_LEFT: return PA_CHANNEL_POSITION_FRONT_LEFT;
+    case SF_CHANNEL_MAP_RIGHT: case SF_CHANNEL_MAP_FRONT_RIGHT: return PA_CHANNEL_POSITION_FRONT_RIGHT;
+    case SF_CHANNEL_MAP_CENTER: case SF_CHANNEL_MAP_FRONT_CENTER: return PA_CHANNEL_POSITION_FRONT_CENTER;
+    case SF_CHANNEL_MAP_REAR_CENTER: return PA_CHANNEL_POSITION_REAR_CENTER;
+    case SF_CHANNEL_MAP_REAR_LEFT: return PA_CHANNEL_POSITION_REAR_LEFT;
+    case SF_CHANNEL_MAP_REAR_RIGHT: return PA_CHANNEL_POSITION_REAR_RIGHT;
+    case SF_CHANNEL_MAP_LFE: return PA_CHANNEL_POSITION_LFE;
+    case SF_CHANNEL_MAP_FRONT_LEFT_OF_CENTER: return PA_CHANNEL_POSITION_FRONT_LEFT_OF_CENTER;
+    case SF_CHANNEL_MAP_FRONT_RIGHT_OF_CENTER: return PA_CHANNEL_POSITION_FRONT_RIGHT_OF_CENTER;
+    case SF_CHANNEL_MAP_SIDE_LEFT: return PA_CHANNEL_POSITION_SIDE_LEFT;
+    case SF_CHANNEL_MAP_SIDE_RIGHT: return PA_CHANNEL_POSITION_SIDE_RIGHT;
+    case SF_CHANNEL_MAP_TOP_CENTER: return PA_CHANNEL_POSITION_TOP_CENTER;
+    case SF_CHANNEL_MAP_TOP_FRONT_LEFT: return PA_CHANNEL_POSITION_TOP_FRONT_LEFT;
+    case SF_CHANNEL_MAP_TOP_FRONT_RIGHT: return PA_CHANNEL_POSITION_TOP_FRONT_RIGHT;
+    case SF_CHANNEL_MAP_TOP_FRONT_CENTER: return PA_CHANNEL_POSITION_TOP_FRONT_CENTER;
+    case SF_CHANNEL_MAP_TOP_REAR_LEFT: return PA_CHANNEL_POSITION_TOP_REAR_LEFT;
+    case SF_CHANNEL_MAP_TOP_REAR_RIGHT: return PA_CHANNEL_POSITION_TOP_REAR_RIGHT;
+    case SF_CHANNEL_MAP_TOP_REAR_CENTER: return PA_CHANNEL_POSITION_TOP_REAR_CENTER;
+    default: return PA_CHANNEL_POSITION_INVALID; // ambisonics has no place on a speaker layout
     }
-    return 4;
 }
 
 } // namespace
 
-std::optional<std::vector<char>> readSoundFile(const char *path)
+std::optional<StreamFormat> streamFormat(int rate, int channels, const int *sndfileMap)
 {
-    // stat() follows links, so a link that leads nowhere fails here. Only a
-    // regular file is opened: opening a FIFO waits for a writer, and reading a
-    // device may never end.
+    if (rate < 1 || channels < 1 || std::uint32_t(channels) > PA_CHANNELS_MAX)
+        return std::nullopt;
+    StreamFormat f{};
+    f.spec = {PA_SAMPLE_FLOAT32NE, std::uint32_t(rate), std::uint8_t(channels)};
+    if (!pa_sample_spec_valid(&f.spec))
+        return std::nullopt;
+    f.map.channels = std::uint8_t(channels);
+    bool named = sndfileMap != nullptr;
+    for (int c = 0; named && c < channels; ++c)
+        named = (f.map.map[c] = position(sndfileMap[c])) != PA_CHANNEL_POSITION_INVALID;
+    // A plain WAVE names no positions; its channels come in the order of
+    // WAVE_FORMAT_EXTENSIBLE's mask bits, front left first.
+    if (!named)
+        pa_channel_map_init_extend(&f.map, unsigned(channels), PA_CHANNEL_MAP_WAVEEX);
+    return f;
+}
+
+std::unique_ptr<SoundFile> SoundFile::open(const char *path)
+{
+    auto s = std::make_unique<Source>();
+    // O_NONBLOCK: opening a FIFO would wait for a writer. Only then is it
+    // known what the name stands for; anything but a regular file goes.
+    s->fd = ::open(path, O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
     struct stat st;
-    if (::stat(path, &st) != 0 || !acceptable(st))
-        return std::nullopt;
-    // O_NONBLOCK so that even a name swapped for a FIFO since the stat() cannot hold us.
-    const int fd = ::open(path, O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
-    if (fd < 0)
-        return std::nullopt;
-    std::optional<std::vector<char>> bytes;
-    if (::fstat(fd, &st) == 0 && acceptable(st)) {
-        bytes.emplace(std::size_t(st.st_size));
-        std::size_t got = 0;
-        while (got < bytes->size()) {
-            const ssize_t n = ::read(fd, bytes->data() + got, bytes->size() - got);
-            if (n < 0 && errno == EINTR)
-                continue;
-            if (n <= 0)
-                break;
-            got += std::size_t(n);
-        }
-        bytes->resize(got); // a file that shrank meanwhile gives what it held
-    }
-    ::close(fd);
-    return bytes;
-}
+    if (s->fd < 0 || ::fstat(s->fd, &st) != 0 || !S_ISREG(st.st_mode))
+        return nullptr;
+    s->size = st.st_size;
+    std::vector<unsigned char> head(std::size_t(std::min<sf_count_t>(s->size, HeadBytes)));
+    head.resize(std::size_t(sourceRead(head.data(), sf_count_t(head.size()), s.get())));
+    s->head = std::move(head);
+    s->pos = 0;
+    if (!plainWave(s->head))
+        return nullptr;
 
-std::optional<Samples> decode(std::span<const char> bytes)
-{
-    SF_VIRTUAL_IO io{fileLength, seek, read, write, tell};
-    Memory m{bytes};
+    std::unique_ptr<SoundFile> f(new SoundFile);
+    f->m_source = std::move(s);
+    SF_VIRTUAL_IO io{sourceLength, sourceSeek, sourceRead, sourceWrite, sourceTell};
     SF_INFO info{};
-    const std::unique_ptr<SNDFILE, int (*)(SNDFILE *)> file(sf_open_virtual(&io, SFM_READ, &info, &m),
-                                                             sf_close);
-    if (!file || info.channels < 1 || info.channels > 64 || info.samplerate < 1000
-        || info.samplerate > 384000)
-        return std::nullopt;
-
-    Samples s{info.samplerate, info.channels, {}};
-    const std::size_t maxFrames = std::min<std::size_t>(std::size_t(MaxSeconds) * info.samplerate,
-                                                        MaxSamples / info.channels);
-    constexpr std::size_t ChunkFrames = 4096;
-    std::vector<float> chunk(ChunkFrames * info.channels);
-    while (s.frames() < maxFrames) {
-        const auto want = sf_count_t(std::min(ChunkFrames, maxFrames - s.frames()));
-        const sf_count_t got = sf_readf_float(file.get(), chunk.data(), want);
-        if (got <= 0)
-            break;
-        s.data.insert(s.data.end(), chunk.begin(), chunk.begin() + got * info.channels);
-    }
-    if (s.data.empty())
-        return std::nullopt;
-    return s;
+    f->m_file = sf_open_virtual(&io, SFM_READ, &info, f->m_source.get());
+    if (!f->m_file || !decodedHere(info.format) || info.channels < 1 || std::uint32_t(info.channels) > PA_CHANNELS_MAX)
+        return nullptr;
+    std::vector<int> map(std::size_t(info.channels));
+    const bool named = sf_command(f->m_file, SFC_GET_CHANNEL_MAP_INFO, map.data(), int(map.size() * sizeof(int)));
+    const auto format = streamFormat(info.samplerate, info.channels, named ? map.data() : nullptr);
+    if (!format)
+        return nullptr;
+    f->m_format = *format;
+    return f;
 }
 
-std::vector<char> convert(const Samples &in, const OutputFormat &format)
+SoundFile::~SoundFile()
 {
-    const std::size_t inFrames = in.frames();
-    if (inFrames == 0)
-        return {};
-    const std::size_t outFrames = std::uint64_t(inFrames) * format.rate / in.rate;
-    std::vector<char> bytes(outFrames * format.channels * bytesPerSample(format.type));
-    char *out = bytes.data();
-    const double step = double(in.rate) / format.rate;
-    for (std::size_t f = 0; f < outFrames; ++f) {
-        const double pos = f * step;
-        const std::size_t i = std::min(std::size_t(pos), inFrames - 1);
-        const std::size_t j = std::min(i + 1, inFrames - 1);
-        const float frac = float(pos - double(i));
-        for (int c = 0; c < format.channels; ++c) {
-            const float a = channelValue(in, i, c, format.channels);
-            const float b = channelValue(in, j, c, format.channels);
-            putSample(out, a + (b - a) * frac, format.type);
-        }
-    }
-    return bytes;
+    if (m_file)
+        sf_close(m_file);
+}
+
+std::size_t SoundFile::read(float *out, std::size_t frames)
+{
+    const sf_count_t got = sf_readf_float(m_file, out, sf_count_t(frames));
+    if (got <= 0)
+        return 0;
+    // A float file may hold anything; the server mixes what we hand it with
+    // other programs' sound, where NaN would spread.
+    std::replace_if(out, out + got * m_format.spec.channels, [](float v) { return !std::isfinite(v); }, 0.0f);
+    return std::size_t(got);
 }
 
 } // namespace glidor::sound

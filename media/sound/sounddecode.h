@@ -1,48 +1,55 @@
-// Reads a sound file with care, decodes it with libsndfile and converts it for an output device.
+// Opens a sound file with care and reads it with libsndfile a chunk at a time, as it plays.
 #pragma once
 
+#include <pulse/channelmap.h>
+#include <pulse/sample.h>
+
 #include <cstddef>
+#include <memory>
 #include <optional>
-#include <span>
-#include <vector>
+
+struct sf_private_tag; // libsndfile's SNDFILE
 
 namespace glidor::sound {
 
-// A file larger than this is not read at all; a cue is a short sound.
-constexpr std::size_t MaxFileBytes = 16 * 1024 * 1024;
-// Decoding stops after this much sound, whatever the file claims.
-constexpr int MaxSeconds = 30;
-
-// Decoded sound: interleaved frames of `channels` samples, nominally in -1..1.
-struct Samples {
-    int rate = 0;
-    int channels = 0;
-    std::vector<float> data;
-    std::size_t frames() const { return channels ? data.size() / channels : 0; }
+// What the sound server is told about a stream: the file's own rate, channel
+// count and channel positions, with samples as float; the server converts.
+struct StreamFormat {
+    pa_sample_spec spec;
+    pa_channel_map map;
 };
 
-enum class SampleType { UInt8, Int16, Int32, Float };
+// The stream format for a file of `rate` and `channels` whose channel positions
+// libsndfile gives as `sndfileMap` (SF_CHANNEL_MAP_* values, `channels` of
+// them), or null when the file names none: then WAVE's own channel order.
+// Nothing for a rate or channel count the server cannot take.
+std::optional<StreamFormat> streamFormat(int rate, int channels, const int *sndfileMap);
 
-struct OutputFormat {
-    int rate = 0;
-    int channels = 0;
-    SampleType type = SampleType::Int16;
+// A WAVE file opened for playing.
+class SoundFile {
+public:
+    // Opens the WAVE file at `path`: RIFF or RF64, in PCM of 8 to 32 bits,
+    // float, double, µ-law, A-law, IMA or MS ADPCM or GSM 6.10. Nothing for
+    // anything else, and then no decoder but WAVE's own has seen a byte of it,
+    // so no decoder library prints anything about it. Only a regular file is
+    // opened: a FIFO or a device under the name is never waited on.
+    static std::unique_ptr<SoundFile> open(const char *path);
+    ~SoundFile();
+
+    const StreamFormat &format() const { return m_format; }
+    // Reads up to `frames` frames into `out` (format().spec.channels floats
+    // each) and gives the number read: 0 at the end or when the file fails.
+    // Values that are not numbers come out as 0.
+    std::size_t read(float *out, std::size_t frames);
+
+    // What libsndfile reads through; public only for its callbacks.
+    struct Source;
+
+private:
+    SoundFile() = default;
+    std::unique_ptr<Source> m_source;
+    ::sf_private_tag *m_file = nullptr;
+    StreamFormat m_format{};
 };
-
-// The bytes of the file at `path`, if it is a plain regular file (or a link
-// to one) of at most MaxFileBytes that can be read whole. Anything else
-// (missing, a directory, a FIFO, a device, too large, unreadable) gives nothing.
-// Never waits on the kind of file: a FIFO or a device is not even opened.
-std::optional<std::vector<char>> readSoundFile(const char *path);
-
-// Decodes anything libsndfile reads from memory. Gives nothing for bytes it
-// cannot read, for a sound without frames, or for absurd rates or channel
-// counts; keeps at most MaxSeconds of sound.
-std::optional<Samples> decode(std::span<const char> bytes);
-
-// The samples in `format`: channels mixed down or spread, the rate changed by
-// linear interpolation, values clipped to the sample type's range (NaN is 0).
-// `format` must have a rate and channels above 0.
-std::vector<char> convert(const Samples &samples, const OutputFormat &format);
 
 } // namespace glidor::sound

@@ -1,172 +1,211 @@
-// The sound back end, a module loaded at run time: plays one decoded file at a time on a QAudioSink.
+// The sound back end, a module opened at run time: plays one file at a time on the sound server through libpulse.
 #include "sounddecode.h"
+#include "soundmodule.h"
 
+#include <pulse/pulseaudio.h>
+
+#include <algorithm>
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <sys/eventfd.h>
 #include <utility>
-
-#include <QAudioSink>
-#include <QBuffer>
-#include <QCoreApplication>
-#include <QElapsedTimer>
-#include <QMediaDevices>
-#include <QThread>
-#include <QTimer>
+#include <unistd.h>
 
 namespace {
 
 using namespace glidor::sound;
 
-QAudioFormat::SampleFormat qtType(SampleType type)
-{
-    switch (type) {
-    case SampleType::UInt8: return QAudioFormat::UInt8;
-    case SampleType::Int16: return QAudioFormat::Int16;
-    case SampleType::Int32: return QAudioFormat::Int32;
-    case SampleType::Float: return QAudioFormat::Float;
-    }
-    return QAudioFormat::Int16;
-}
+// The server holds this much of a sound ahead of the speaker: enough to ride
+// out a busy machine, little enough to start at once.
+constexpr pa_usec_t BufferUsec = 200 * PA_USEC_PER_MSEC;
 
-// The sound as it is, in 16 bits, if the device takes that; otherwise the
-// device's own format, to which convert() adapts rate and channels.
-OutputFormat outputFormat(const QAudioDevice &device, const Samples &samples)
-{
-    QAudioFormat wanted;
-    wanted.setSampleRate(samples.rate);
-    wanted.setChannelCount(std::min(samples.channels, 2));
-    wanted.setSampleFormat(QAudioFormat::Int16);
-    const QAudioFormat format = device.isFormatSupported(wanted) ? wanted : device.preferredFormat();
-    SampleType type = SampleType::Int16;
-    for (SampleType t : {SampleType::UInt8, SampleType::Int16, SampleType::Int32, SampleType::Float})
-        if (qtType(t) == format.sampleFormat())
-            type = t;
-    return {format.sampleRate(), format.channelCount(), type};
-}
-
-// Lives on the sound thread, which calls every function here.
-class Player : public QObject {
+// Everything here runs on the main loop's thread with its lock held, but for
+// start() and stop(), which run while the loop does not. Nothing waits on the server: every request to it is sent and
+// its answer handled when it comes, if it comes.
+class Engine {
 public:
-    Player()
+    bool start(TakeRequest take)
     {
-        m_retire.setSingleShot(true);
-        connect(&m_retire, &QTimer::timeout, this, &Player::stop);
+        m_take = take;
+        m_wakeFd = eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC);
+        m_loop = pa_threaded_mainloop_new();
+        if (m_wakeFd < 0 || !m_loop)
+            return false;
+        pa_mainloop_api *api = pa_threaded_mainloop_get_api(m_loop);
+        m_wake = api->io_new(api, m_wakeFd, PA_IO_EVENT_INPUT, [](pa_mainloop_api *, pa_io_event *, int, pa_io_event_flags_t, void *self) {
+            static_cast<Engine *>(self)->woken();
+        }, this);
+        // Connected ahead of the first cue, which then only has a stream to make.
+        connect();
+        return m_wake && pa_threaded_mainloop_start(m_loop) == 0;
     }
 
-    ~Player() override { stop(); }
+    int wakeFd() const { return m_wakeFd; }
 
-    void play(const char *path)
-    {
-        stop();
-        const auto bytes = readSoundFile(path);
-        const auto samples = bytes ? decode(*bytes) : std::nullopt;
-        if (!samples)
-            return;
-        const QAudioDevice device = QMediaDevices::defaultAudioOutput();
-        if (device.isNull())
-            return;
-        const OutputFormat format = outputFormat(device, *samples);
-        if (format.rate <= 0 || format.channels <= 0)
-            return;
-        const std::vector<char> pcm = convert(*samples, format);
-        if (pcm.empty())
-            return;
-
-        QAudioFormat qtFormat;
-        qtFormat.setSampleRate(format.rate);
-        qtFormat.setChannelCount(format.channels);
-        qtFormat.setSampleFormat(qtType(format.type));
-        auto *sink = new QAudioSink(device, qtFormat);
-        auto *buffer = new QBuffer(sink); // goes with its sink
-        buffer->setData(pcm.data(), qsizetype(pcm.size()));
-        buffer->open(QIODevice::ReadOnly);
-        connect(sink, &QAudioSink::stateChanged, this, [this, sink](QAudio::State state) {
-            if (sink != m_sink)
-                return; // a late word from a sink already let go
-            // Idle means the sink has handed over its last bytes, not that they
-            // were heard: stopping now would cut the tail still in the server's
-            // buffer. Let that drain first, then free the sink so that this
-            // thread sleeps until the next sound.
-            if (state == QAudio::IdleState)
-                m_retire.start(int(sink->format().durationForBytes(int(sink->bufferSize())) / 1000) + 200);
-            else if (state == QAudio::StoppedState && sink->error() != QAudio::NoError)
-                m_retire.start(0);
-        });
-        m_sink = sink;
-        sink->start(buffer);
-    }
-
-    // Cuts the sound at once. The sink itself is deleted later, from the event
-    // loop: in Qt 6.4 its destructor processes events, which may well run the
-    // next play() while this one is still on the stack.
+    // After this only the thread's resources are left, which the ending process frees.
     void stop()
     {
-        m_retire.stop();
-        if (QAudioSink *sink = std::exchange(m_sink, nullptr)) {
-            sink->disconnect(this);
-            sink->stop();
-            sink->deleteLater();
-            m_stopped.start();
+        pa_threaded_mainloop_stop(m_loop);
+        stopSound();
+        if (m_context) {
+            pa_context_disconnect(m_context);
+            pa_context_unref(m_context);
+        }
+        pa_threaded_mainloop_free(m_loop);
+        ::close(m_wakeFd);
+    }
+
+private:
+    void woken()
+    {
+        eventfd_t count;
+        eventfd_read(m_wakeFd, &count);
+        std::string path;
+        if (!m_take(path))
+            return;
+        // The new cue stops the old one at once, whether or not it can play itself.
+        stopSound();
+        m_file = SoundFile::open(path.c_str());
+        if (!m_file || !connect())
+            m_file.reset();
+        else if (pa_context_get_state(m_context) == PA_CONTEXT_READY)
+            startStream();
+        // else the stream starts when the context is ready
+    }
+
+    // A context that is connected or on its way; a new one if the last failed
+    // (the server went away). False when not even a new one can start.
+    bool connect()
+    {
+        if (m_context && PA_CONTEXT_IS_GOOD(pa_context_get_state(m_context)))
+            return true;
+        if (m_context)
+            pa_context_unref(m_context);
+        m_context = pa_context_new(pa_threaded_mainloop_get_api(m_loop), "Glidor");
+        if (!m_context)
+            return false;
+        pa_context_set_state_callback(m_context, [](pa_context *c, void *self) {
+            auto *e = static_cast<Engine *>(self);
+            if (pa_context_get_state(c) == PA_CONTEXT_READY && e->m_file && !e->m_stream)
+                e->startStream();
+        }, this);
+        // No autospawn: a game does not start a sound server of its own.
+        if (pa_context_connect(m_context, nullptr, PA_CONTEXT_NOAUTOSPAWN, nullptr) < 0) {
+            pa_context_unref(m_context);
+            m_context = nullptr;
+            return false;
+        }
+        return true;
+    }
+
+    void startStream()
+    {
+        const StreamFormat &f = m_file->format();
+        m_stream = pa_stream_new(m_context, "Glidor", &f.spec, &f.map);
+        if (!m_stream) {
+            m_file.reset();
+            return;
+        }
+        pa_stream_set_write_callback(m_stream, [](pa_stream *, size_t bytes, void *self) {
+            static_cast<Engine *>(self)->feed(bytes);
+        }, this);
+        // A failed stream (a format the server refuses, a server gone) is silence.
+        pa_stream_set_state_callback(m_stream, [](pa_stream *s, void *self) {
+            if (!PA_STREAM_IS_GOOD(pa_stream_get_state(s)))
+                static_cast<Engine *>(self)->stopSound();
+        }, this);
+        const auto minus1 = std::uint32_t(-1);
+        const pa_buffer_attr attr{minus1, std::uint32_t(pa_usec_to_bytes(BufferUsec, &f.spec)), minus1, minus1, minus1};
+        if (pa_stream_connect_playback(m_stream, nullptr, &attr, PA_STREAM_NOFLAGS, nullptr, nullptr) < 0)
+            stopSound();
+    }
+
+    // The server asks for `bytes`: read that much of the file, in the
+    // server's own buffers, so nothing of the sound piles up here.
+    void feed(size_t bytes)
+    {
+        if (!m_file)
+            return; // the file has ended, the server plays out what it has
+        const size_t frameBytes = pa_frame_size(&m_file->format().spec);
+        while (m_file && bytes >= frameBytes) {
+            void *buffer = nullptr;
+            size_t size = bytes;
+            if (pa_stream_begin_write(m_stream, &buffer, &size) < 0 || size < frameBytes) {
+                stopSound();
+                return;
+            }
+            const size_t want = size / frameBytes;
+            const size_t got = m_file->read(static_cast<float *>(buffer), want);
+            if (got > 0)
+                pa_stream_write(m_stream, buffer, got * frameBytes, nullptr, 0, PA_SEEK_RELATIVE);
+            else
+                pa_stream_cancel_write(m_stream);
+            bytes -= std::min(bytes, got * frameBytes);
+            if (got < want)
+                finish();
         }
     }
 
-    // True while the audio server may still be answering for a sink we let go.
-    bool settling() const { return m_stopped.isValid() && !m_stopped.hasExpired(SettleMs); }
+    // The file has ended: let the server play out what it holds (draining
+    // also starts a sound shorter than the buffer), then let go of the stream.
+    void finish()
+    {
+        m_file.reset();
+        if (pa_operation *o = pa_stream_drain(m_stream, [](pa_stream *s, int, void *self) {
+                auto *e = static_cast<Engine *>(self);
+                if (s == e->m_stream)
+                    e->stopSound();
+            }, this))
+            pa_operation_unref(o);
+        else
+            stopSound();
+    }
 
-    static constexpr int SettleMs = 200;
+    // Cuts the sound: the server drops what it still holds of it. The
+    // connection stays for the next cue; with no stream it is silent both ways.
+    void stopSound()
+    {
+        m_file.reset();
+        pa_stream *s = std::exchange(m_stream, nullptr);
+        if (!s)
+            return;
+        pa_stream_set_write_callback(s, nullptr, nullptr);
+        if (pa_stream_get_state(s) == PA_STREAM_READY) {
+            pa_stream_set_state_callback(s, nullptr, nullptr);
+            pa_stream_disconnect(s);
+        } else {
+            // Not created yet (a slow server): it cannot be disconnected
+            // before it is, and the context keeps it until then.
+            pa_stream_set_state_callback(s, [](pa_stream *late, void *) {
+                if (pa_stream_get_state(late) == PA_STREAM_READY)
+                    pa_stream_disconnect(late);
+            }, nullptr);
+        }
+        pa_stream_unref(s);
+    }
 
-private:
-    QAudioSink *m_sink = nullptr;
-    QTimer m_retire;
-    QElapsedTimer m_stopped;
+    TakeRequest m_take = nullptr;
+    int m_wakeFd = -1;
+    pa_threaded_mainloop *m_loop = nullptr;
+    pa_io_event *m_wake = nullptr;
+    pa_context *m_context = nullptr;
+    pa_stream *m_stream = nullptr;
+    std::unique_ptr<SoundFile> m_file; // what m_stream plays, or will once the context is ready
 };
 
-Player *player = nullptr;
-bool finished = false;
-QThread *soundThread = nullptr;
-QtMessageHandler nextHandler = nullptr;
-
-// With no audio server, or a device that goes away, Qt Multimedia warns on the
-// console. A missing sound is not worth a word, so whatever the sound thread
-// says is dropped; everyone else's messages pass on unchanged.
-void quietOnSoundThread(QtMsgType type, const QMessageLogContext &context, const QString &message)
-{
-    if (QThread::currentThread() != soundThread && nextHandler)
-        nextHandler(type, context, message);
-}
+Engine *engine = nullptr;
 
 } // namespace
 
-// Plays the file at `path`, stopping the sound before it. Call on one thread
-// only, which must run an event loop.
-extern "C" Q_DECL_EXPORT void glidorSoundPlay(const char *path)
+extern "C" __attribute__((visibility("default"))) int glidorSoundStart(TakeRequest take)
 {
-    if (finished)
-        return;
-    if (!player) {
-        player = new Player;
-        soundThread = QThread::currentThread();
-        nextHandler = qInstallMessageHandler(quietOnSoundThread);
-    }
-    player->play(path);
+    engine = new Engine;
+    return engine->start(take) ? engine->wakeFd() : -1;
 }
 
-// Stops the sound for good and frees everything; call on the same thread as
-// play, as it ends.
-extern "C" Q_DECL_EXPORT void glidorSoundStop()
+extern "C" __attribute__((visibility("default"))) void glidorSoundStop()
 {
-    if (!player)
-        return;
-    finished = true;
-    player->stop();
-    // Qt Multimedia 6.4 tears down its audio server connection at exit without
-    // holding the lock of the thread that talks to the server; if that thread
-    // is still busy with the sink just stopped, the process crashes on its way
-    // out. Give the server's answers a moment to arrive first.
-    if (player->settling())
-        QThread::msleep(Player::SettleMs);
-    delete player;
-    player = nullptr;
-    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete); // the sinks let go
-    const QtMessageHandler current = qInstallMessageHandler(nextHandler);
-    if (current != quietOnSoundThread) // someone came after us: keep theirs
-        qInstallMessageHandler(current);
+    if (engine)
+        engine->stop();
 }

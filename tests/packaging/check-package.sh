@@ -10,7 +10,7 @@ fail() { echo "FAIL: $*"; exit 1; }
 deb=$(ls "$out"/glidor_*_*.deb) || fail "no package built"
 
 depends=$(dpkg-deb -f "$deb" Depends)
-for dep in libqt6widgets6 libqt6multimedia6 libsndfile1 fonts-comic-neue fonts-dejavu-core; do
+for dep in libqt6widgets6 libpulse0 libsndfile1 fonts-comic-neue fonts-dejavu-core; do
   grep -q "$dep" <<<"$depends" || fail "package does not depend on $dep: $depends"
 done
 contents=$(dpkg-deb -c "$deb")
