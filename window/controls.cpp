@@ -3,7 +3,9 @@
 
 #include <QAccessible>
 #include <QAccessibleWidget>
+#include <QAction>
 #include <QApplication>
+#include <QMenu>
 #include <QMouseEvent>
 #include <QPainter>
 
@@ -83,7 +85,7 @@ void BoardArea::announce(const QString &text)
     m_current = 1 - m_current;
     m_messages[m_current] = text;
     QAccessibleEvent event(this, QAccessible::Focus);
-    event.setChild(int(m_order.size()) + m_current);
+    event.setChild(int(m_order.size()));
     QAccessible::updateAccessibility(&event);
 }
 
@@ -189,10 +191,9 @@ public:
     QAccessible::State state() const override
     {
         QAccessible::State s;
-        const bool current = m_board && m_board->currentMessage() == m_slot && !m_board->message(m_slot).isEmpty();
-        s.invisible = !current;
+        s.invisible = !m_board || m_board->message(m_slot).isEmpty();
         s.focusable = true;
-        s.focused = current && m_board->hasFocus();
+        s.focused = m_board && m_board->hasFocus();
         return s;
     }
 
@@ -201,8 +202,8 @@ private:
     int m_slot;
 };
 
-// The board lists the controls in reading order, then its two message items;
-// the sky, the frame lines and the design square are left out.
+// The board lists the controls in reading order, then the current message
+// item; the sky, the frame lines and the design square are left out.
 class BoardAccessible : public QAccessibleWidget {
 public:
     explicit BoardAccessible(BoardArea *board) : QAccessibleWidget(board, QAccessible::Pane)
@@ -216,13 +217,13 @@ public:
             QAccessible::deleteAccessibleInterface(id);
     }
 
-    int childCount() const override { return int(order().size()) + 2; }
+    int childCount() const override { return int(order().size()) + 1; }
     QAccessibleInterface *child(int index) const override
     {
         if (index >= 0 && index < order().size())
             return QAccessible::queryAccessibleInterface(order().at(index));
-        if (index >= order().size() && index < childCount())
-            return QAccessible::accessibleInterface(m_messages[index - order().size()]);
+        if (index == order().size())
+            return QAccessible::accessibleInterface(m_messages[static_cast<BoardArea *>(widget())->currentMessage()]);
         return nullptr;
     }
     int indexOfChild(const QAccessibleInterface *child) const override
@@ -235,7 +236,7 @@ public:
     QAccessibleInterface *focusChild() const override
     {
         const BoardArea *board = static_cast<BoardArea *>(widget());
-        return board->hasFocus() ? child(int(order().size()) + board->currentMessage()) : nullptr;
+        return board->hasFocus() ? child(int(order().size())) : nullptr;
     }
 
 private:
@@ -243,8 +244,68 @@ private:
     QAccessible::Id m_messages[2] = {};
 };
 
+// A menu item with a check mark, read as a check box with its state, so a
+// screen reader says whether it is off too, not only when it is on.
+class CheckItemAccessible : public QAccessibleInterface, public QAccessibleActionInterface {
+public:
+    explicit CheckItemAccessible(QAction *action) : m_action(action) {}
+
+    bool isValid() const override { return m_action && menu(); }
+    QObject *object() const override { return m_action; }
+    QWindow *window() const override { return menu() ? menu()->windowHandle() : nullptr; }
+    QAccessibleInterface *childAt(int, int) const override { return nullptr; }
+    QAccessibleInterface *parent() const override { return QAccessible::queryAccessibleInterface(menu()); }
+    QAccessibleInterface *child(int) const override { return nullptr; }
+    int childCount() const override { return 0; }
+    int indexOfChild(const QAccessibleInterface *) const override { return -1; }
+    QString text(QAccessible::Text t) const override
+    {
+        return t == QAccessible::Name && m_action ? QString(m_action->text()).remove(QLatin1Char('&')) : QString();
+    }
+    void setText(QAccessible::Text, const QString &) override {}
+    QRect rect() const override
+    {
+        return menu() ? menu()->actionGeometry(m_action).translated(menu()->mapToGlobal(QPoint(0, 0))) : QRect();
+    }
+    QAccessible::Role role() const override { return QAccessible::CheckBox; }
+    QAccessible::State state() const override
+    {
+        QAccessible::State s;
+        s.checkable = true;
+        s.checked = m_action && m_action->isChecked();
+        s.invisible = !menu() || !menu()->isVisible();
+        s.focused = menu() && menu()->activeAction() == m_action;
+        s.disabled = !m_action || !m_action->isEnabled();
+        return s;
+    }
+    void *interface_cast(QAccessible::InterfaceType type) override
+    {
+        return type == QAccessible::ActionInterface ? static_cast<QAccessibleActionInterface *>(this) : nullptr;
+    }
+    QStringList actionNames() const override { return {toggleAction()}; }
+    void doAction(const QString &name) override
+    {
+        if (name == toggleAction() && m_action)
+            m_action->trigger();
+    }
+    QStringList keyBindingsForAction(const QString &) const override { return {}; }
+
+private:
+    QMenu *menu() const
+    {
+        if (m_action)
+            for (QObject *owner : m_action->associatedObjects())
+                if (auto *menu = qobject_cast<QMenu *>(owner))
+                    return menu;
+        return nullptr;
+    }
+    QPointer<QAction> m_action;
+};
+
 QAccessibleInterface *accessibleFactory(const QString &, QObject *object)
 {
+    if (auto *item = qobject_cast<QAction *>(object); item && item->isCheckable())
+        return new CheckItemAccessible(item);
     if (auto *counter = qobject_cast<CounterLabel *>(object))
         return new CounterAccessible(counter);
     if (auto *square = qobject_cast<BoardSquare *>(object))

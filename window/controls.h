@@ -69,10 +69,11 @@ public:
 };
 
 // The client area, which is also the board as screen readers see it: the
-// controls in reading order (setReadingOrder), and two message items that take
-// turns. The window hands this widget the keyboard focus where it would hold it
-// itself (keys it ignores go on to the window); a message is spoken as a focus
-// move to one of these items, which Orca speaks each time the item differs.
+// controls in reading order (setReadingOrder), then a message item. The window
+// hands this widget the keyboard focus where it would hold it itself (keys it
+// ignores go on to the window); a message is spoken as a focus move to the
+// message item. Orca speaks such a move only to an item other than the last,
+// so two items take turns in that place.
 class BoardArea : public QWidget {
     Q_OBJECT
 public:

@@ -152,6 +152,7 @@ void FrmGlidor::buildControls()
 {
     m_client = new BoardArea(this);
     m_client->setObjectName(QStringLiteral("frmGlidorClient")); // the client area below the menu bar
+    m_client->setAccessibleName(QStringLiteral("Spelplan"));
     m_client->setFixedSize(ClientSize);
     QPalette palette = m_client->palette();
     palette.setColor(QPalette::Window, QColor(0, 192, 192));
