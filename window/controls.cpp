@@ -9,6 +9,8 @@
 #include <QMouseEvent>
 #include <QPainter>
 
+#include <utility>
+
 namespace glidor {
 
 PictureBox::PictureBox(Fit fit, QWidget *parent) : QWidget(parent), m_fit(fit)
@@ -79,11 +81,29 @@ BoardArea::BoardArea(QWidget *parent) : QWidget(parent)
 
 void BoardArea::announce(const QString &text)
 {
-    if (!hasFocus())
+    if (window()->focusWidget() != this)
+        return;
+    m_pending = text;
+    // Sent once the event loop is back, after Qt's own news of any focus
+    // change; a menu that has just closed gives the focus back only when its
+    // window is active again, so until then the message waits for focusInEvent.
+    QMetaObject::invokeMethod(this, &BoardArea::sendPending, Qt::QueuedConnection);
+}
+
+void BoardArea::focusInEvent(QFocusEvent *event)
+{
+    QWidget::focusInEvent(event);
+    if (!m_pending.isEmpty())
+        QMetaObject::invokeMethod(this, &BoardArea::sendPending, Qt::QueuedConnection);
+}
+
+void BoardArea::sendPending()
+{
+    if (m_pending.isEmpty() || !hasFocus())
         return;
     // Orca speaks a focus move only to an item other than the last one.
     m_current = 1 - m_current;
-    m_messages[m_current] = text;
+    m_messages[m_current] = std::exchange(m_pending, QString());
     QAccessibleEvent event(this, QAccessible::Focus);
     event.setChild(int(m_order.size()));
     QAccessible::updateAccessibility(&event);
@@ -206,7 +226,9 @@ private:
 // item; the sky, the frame lines and the design square are left out.
 class BoardAccessible : public QAccessibleWidget {
 public:
-    explicit BoardAccessible(BoardArea *board) : QAccessibleWidget(board, QAccessible::Pane)
+    // A canvas, not a panel: Orca reads a focused panel together with every
+    // label inside it, the help lines and the messages included.
+    explicit BoardAccessible(BoardArea *board) : QAccessibleWidget(board, QAccessible::Canvas)
     {
         for (int slot = 0; slot < 2; ++slot)
             m_messages[slot] = QAccessible::registerAccessibleInterface(new MessageAccessible(board, slot));
@@ -244,8 +266,9 @@ private:
     QAccessible::Id m_messages[2] = {};
 };
 
-// A menu item with a check mark, read as a check box with its state, so a
-// screen reader says whether it is off too, not only when it is on.
+// A menu item with a check mark. Orca speaks the checked state of a menu item
+// but says nothing when it is off, so the description says on or off. (The
+// role stays a menu item: the menu finds its children by that role.)
 class CheckItemAccessible : public QAccessibleInterface, public QAccessibleActionInterface {
 public:
     explicit CheckItemAccessible(QAction *action) : m_action(action) {}
@@ -260,18 +283,25 @@ public:
     int indexOfChild(const QAccessibleInterface *) const override { return -1; }
     QString text(QAccessible::Text t) const override
     {
-        return t == QAccessible::Name && m_action ? QString(m_action->text()).remove(QLatin1Char('&')) : QString();
+        if (!m_action)
+            return {};
+        if (t == QAccessible::Name)
+            return QString(m_action->text()).remove(QLatin1Char('&'));
+        if (t == QAccessible::Description)
+            return m_action->isChecked() ? QStringLiteral("på") : QStringLiteral("av");
+        return {};
     }
     void setText(QAccessible::Text, const QString &) override {}
     QRect rect() const override
     {
         return menu() ? menu()->actionGeometry(m_action).translated(menu()->mapToGlobal(QPoint(0, 0))) : QRect();
     }
-    QAccessible::Role role() const override { return QAccessible::CheckBox; }
+    QAccessible::Role role() const override { return QAccessible::MenuItem; }
     QAccessible::State state() const override
     {
         QAccessible::State s;
         s.checkable = true;
+        s.focusable = true;
         s.checked = m_action && m_action->isChecked();
         s.invisible = !menu() || !menu()->isVisible();
         s.focused = menu() && menu()->activeAction() == m_action;

@@ -83,13 +83,20 @@ public:
     void setReadingOrder(const QList<QWidget *> &widgets) { m_order = widgets; }
     const QList<QWidget *> &readingOrder() const { return m_order; }
 
-    // Speaks `text` when the board holds the focus; otherwise does nothing.
+    // Speaks `text` soon after, when the board is where its window keeps the
+    // focus; otherwise does nothing.
     void announce(const QString &text);
     QString message(int slot) const { return m_messages[slot]; }
     int currentMessage() const { return m_current; }
 
+protected:
+    void focusInEvent(QFocusEvent *event) override;
+
 private:
+    void sendPending();
+
     QList<QWidget *> m_order;
+    QString m_pending;
     QString m_messages[2];
     int m_current = 0;
 };
