@@ -10,6 +10,7 @@ packages=(
   qt6-qpa-plugins fonts-comic-neue fonts-dejavu-core
   # tests
   libgtest-dev libgmock-dev clang libclang-rt-14-dev
+  qt6-base-private-dev  # the window tests switch accessibility on to record what a screen reader is sent
   xvfb xauth xdotool pulseaudio pulseaudio-utils sox
   appstream desktop-file-utils dpkg-dev
 )

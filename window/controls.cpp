@@ -2,10 +2,14 @@
 #include "controls.h"
 
 #include <QAccessible>
-#include <QAccessibleValueInterface>
 #include <QAccessibleWidget>
+#include <QAction>
+#include <QApplication>
+#include <QMenu>
 #include <QMouseEvent>
 #include <QPainter>
+
+#include <utility>
 
 namespace glidor {
 
@@ -68,12 +72,56 @@ void CounterLabel::setCount(const QString &digits)
     setText(digits);
     const QFontMetrics metrics(font());
     resize(metrics.horizontalAdvance(digits), metrics.height());
-    if (QAccessible::isActive()) {
-        QAccessibleValueChangeEvent event(this, digits.toInt());
-        QAccessible::updateAccessibility(&event);
-        QAccessibleEvent nameChanged(this, QAccessible::NameChanged);
-        QAccessible::updateAccessibility(&nameChanged);
-    }
+}
+
+BoardArea::BoardArea(QWidget *parent) : QWidget(parent)
+{
+    setFocusPolicy(Qt::NoFocus);
+}
+
+void BoardArea::announce(const QString &text)
+{
+    if (window()->focusWidget() != this)
+        return;
+    m_pending = text;
+    // Sent once the event loop is back, after Qt's own news of any focus
+    // change; a menu that has just closed gives the focus back only when its
+    // window is active again, so until then the message waits for focusInEvent.
+    QMetaObject::invokeMethod(this, &BoardArea::sendPending, Qt::QueuedConnection);
+}
+
+void BoardArea::focusInEvent(QFocusEvent *event)
+{
+    QWidget::focusInEvent(event);
+    if (!m_pending.isEmpty())
+        QMetaObject::invokeMethod(this, &BoardArea::sendPending, Qt::QueuedConnection);
+}
+
+void BoardArea::sendPending()
+{
+    if (m_pending.isEmpty() || !hasFocus())
+        return;
+    // Orca speaks a focus move only to an item other than the last one.
+    m_current = 1 - m_current;
+    m_messages[m_current] = std::exchange(m_pending, QString());
+    QAccessibleEvent event(this, QAccessible::Focus);
+    event.setChild(int(m_order.size()));
+    QAccessible::updateAccessibility(&event);
+}
+
+MenuBar::MenuBar(QWidget *parent) : QMenuBar(parent)
+{
+    connect(qApp, &QApplication::focusChanged, this, [this](QWidget *from, QWidget *to) {
+        if (to == this && from && from != this && from->window() == window())
+            m_focusBefore = from;
+    });
+}
+
+bool MenuBar::event(QEvent *event)
+{
+    if (event->type() == QEvent::Shortcut && hasFocus() && m_focusBefore)
+        m_focusBefore->setFocus(Qt::MenuBarFocusReason);
+    return QMenuBar::event(event);
 }
 
 HelpPanel::HelpPanel(QWidget *parent) : QFrame(parent)
@@ -110,41 +158,190 @@ void HelpLine::mouseReleaseEvent(QMouseEvent *event)
 
 namespace {
 
-class CounterAccessible : public QAccessibleWidget, public QAccessibleValueInterface {
+// The counter: its name ends in the count, since screen readers speak a
+// label's name and not a value; a value would also bring actions to change it.
+class CounterAccessible : public QAccessibleWidget {
 public:
     explicit CounterAccessible(QWidget *widget) : QAccessibleWidget(widget, QAccessible::StaticText) {}
 
     QString text(QAccessible::Text t) const override
     {
-        if (t == QAccessible::Value)
-            return label()->text();
-        // Screen readers speak a label's name, not its value: the name carries the count.
+        const QString own = QAccessibleWidget::text(t);
         if (t == QAccessible::Name)
-            return QAccessibleWidget::text(t) + QStringLiteral(": ") + label()->text();
+            return own + QStringLiteral(": ") + static_cast<QLabel *>(widget())->text();
+        return own;
+    }
+};
+
+class SquareAccessible : public QAccessibleWidget {
+public:
+    explicit SquareAccessible(QWidget *widget) : QAccessibleWidget(widget, QAccessible::Graphic) {}
+
+    QString text(QAccessible::Text t) const override
+    {
+        if (t == QAccessible::Name)
+            return static_cast<BoardSquare *>(widget())->spokenName();
         return QAccessibleWidget::text(t);
     }
+};
 
-    void *interface_cast(QAccessible::InterfaceType type) override
+// One of the board's two message items. It has no widget of its own.
+class MessageAccessible : public QAccessibleInterface {
+public:
+    MessageAccessible(BoardArea *board, int slot) : m_board(board), m_slot(slot) {}
+
+    bool isValid() const override { return !m_board.isNull(); }
+    QObject *object() const override { return nullptr; }
+    QWindow *window() const override { return m_board ? m_board->window()->windowHandle() : nullptr; }
+    QAccessibleInterface *childAt(int, int) const override { return nullptr; }
+    QAccessibleInterface *parent() const override { return QAccessible::queryAccessibleInterface(m_board); }
+    QAccessibleInterface *child(int) const override { return nullptr; }
+    int childCount() const override { return 0; }
+    int indexOfChild(const QAccessibleInterface *) const override { return -1; }
+    QString text(QAccessible::Text t) const override
     {
-        if (type == QAccessible::ValueInterface)
-            return static_cast<QAccessibleValueInterface *>(this);
-        return QAccessibleWidget::interface_cast(type);
+        return t == QAccessible::Name && m_board ? m_board->message(m_slot) : QString();
+    }
+    void setText(QAccessible::Text, const QString &) override {}
+    QRect rect() const override
+    {
+        return m_board ? QRect(m_board->mapToGlobal(QPoint(0, 0)), m_board->size()) : QRect();
+    }
+    QAccessible::Role role() const override { return QAccessible::StaticText; }
+    QAccessible::State state() const override
+    {
+        QAccessible::State s;
+        s.invisible = !m_board || m_board->message(m_slot).isEmpty();
+        s.focusable = true;
+        s.focused = m_board && m_board->hasFocus();
+        return s;
     }
 
-    QVariant currentValue() const override { return label()->text().toInt(); }
-    void setCurrentValue(const QVariant &) override {} // read only
-    QVariant maximumValue() const override { return std::numeric_limits<int>::max(); }
-    QVariant minimumValue() const override { return 0; }
-    QVariant minimumStepSize() const override { return 1; }
+private:
+    QPointer<BoardArea> m_board;
+    int m_slot;
+};
+
+// The board lists the controls in reading order, then the current message
+// item; the sky, the frame lines and the design square are left out.
+class BoardAccessible : public QAccessibleWidget {
+public:
+    // A canvas, not a panel: Orca reads a focused panel together with every
+    // label inside it, the help lines and the messages included.
+    explicit BoardAccessible(BoardArea *board) : QAccessibleWidget(board, QAccessible::Canvas)
+    {
+        for (int slot = 0; slot < 2; ++slot)
+            m_messages[slot] = QAccessible::registerAccessibleInterface(new MessageAccessible(board, slot));
+    }
+    ~BoardAccessible() override
+    {
+        for (QAccessible::Id id : m_messages)
+            QAccessible::deleteAccessibleInterface(id);
+    }
+
+    int childCount() const override { return int(order().size()) + 1; }
+    QAccessibleInterface *child(int index) const override
+    {
+        if (index >= 0 && index < order().size())
+            return QAccessible::queryAccessibleInterface(order().at(index));
+        if (index == order().size())
+            return QAccessible::accessibleInterface(m_messages[static_cast<BoardArea *>(widget())->currentMessage()]);
+        return nullptr;
+    }
+    int indexOfChild(const QAccessibleInterface *child) const override
+    {
+        for (int i = 0; i < childCount(); ++i)
+            if (this->child(i) == child)
+                return i;
+        return -1;
+    }
+    QAccessibleInterface *focusChild() const override
+    {
+        const BoardArea *board = static_cast<BoardArea *>(widget());
+        return board->hasFocus() ? child(int(order().size())) : nullptr;
+    }
 
 private:
-    QLabel *label() const { return static_cast<QLabel *>(widget()); }
+    const QList<QWidget *> &order() const { return static_cast<BoardArea *>(widget())->readingOrder(); }
+    QAccessible::Id m_messages[2] = {};
+};
+
+// A menu item with a check mark. Orca speaks the checked state of a menu item
+// but says nothing when it is off, so the description says on or off. (The
+// role stays a menu item: the menu finds its children by that role.)
+class CheckItemAccessible : public QAccessibleInterface, public QAccessibleActionInterface {
+public:
+    explicit CheckItemAccessible(QAction *action) : m_action(action) {}
+
+    bool isValid() const override { return m_action && menu(); }
+    QObject *object() const override { return m_action; }
+    QWindow *window() const override { return menu() ? menu()->windowHandle() : nullptr; }
+    QAccessibleInterface *childAt(int, int) const override { return nullptr; }
+    QAccessibleInterface *parent() const override { return QAccessible::queryAccessibleInterface(menu()); }
+    QAccessibleInterface *child(int) const override { return nullptr; }
+    int childCount() const override { return 0; }
+    int indexOfChild(const QAccessibleInterface *) const override { return -1; }
+    QString text(QAccessible::Text t) const override
+    {
+        if (!m_action)
+            return {};
+        if (t == QAccessible::Name)
+            return QString(m_action->text()).remove(QLatin1Char('&'));
+        if (t == QAccessible::Description)
+            return m_action->isChecked() ? QStringLiteral("på") : QStringLiteral("av");
+        return {};
+    }
+    void setText(QAccessible::Text, const QString &) override {}
+    QRect rect() const override
+    {
+        return menu() ? menu()->actionGeometry(m_action).translated(menu()->mapToGlobal(QPoint(0, 0))) : QRect();
+    }
+    QAccessible::Role role() const override { return QAccessible::MenuItem; }
+    QAccessible::State state() const override
+    {
+        QAccessible::State s;
+        s.checkable = true;
+        s.focusable = true;
+        s.checked = m_action && m_action->isChecked();
+        s.invisible = !menu() || !menu()->isVisible();
+        s.focused = menu() && menu()->activeAction() == m_action;
+        s.disabled = !m_action || !m_action->isEnabled();
+        return s;
+    }
+    void *interface_cast(QAccessible::InterfaceType type) override
+    {
+        return type == QAccessible::ActionInterface ? static_cast<QAccessibleActionInterface *>(this) : nullptr;
+    }
+    QStringList actionNames() const override { return {toggleAction()}; }
+    void doAction(const QString &name) override
+    {
+        if (name == toggleAction() && m_action)
+            m_action->trigger();
+    }
+    QStringList keyBindingsForAction(const QString &) const override { return {}; }
+
+private:
+    QMenu *menu() const
+    {
+        if (m_action)
+            for (QObject *owner : m_action->associatedObjects())
+                if (auto *menu = qobject_cast<QMenu *>(owner))
+                    return menu;
+        return nullptr;
+    }
+    QPointer<QAction> m_action;
 };
 
 QAccessibleInterface *accessibleFactory(const QString &, QObject *object)
 {
+    if (auto *item = qobject_cast<QAction *>(object); item && item->isCheckable())
+        return new CheckItemAccessible(item);
     if (auto *counter = qobject_cast<CounterLabel *>(object))
         return new CounterAccessible(counter);
+    if (auto *square = qobject_cast<BoardSquare *>(object))
+        return new SquareAccessible(square);
+    if (auto *board = qobject_cast<BoardArea *>(object))
+        return new BoardAccessible(board);
     return nullptr;
 }
 

@@ -4,6 +4,8 @@
 #include <QFrame>
 #include <QImage>
 #include <QLabel>
+#include <QMenuBar>
+#include <QPointer>
 #include <QWidget>
 
 namespace glidor {
@@ -37,6 +39,11 @@ class BoardSquare : public PictureBox {
 public:
     BoardSquare(int index, QWidget *parent);
 
+    // What a screen reader calls the square. Changing it tells no one: the
+    // window reports a settled board once, not every step of a shuffle.
+    void setSpokenName(const QString &name) { m_spokenName = name; }
+    QString spokenName() const { return m_spokenName; }
+
 signals:
     void pressed(int index);
     void doubleClicked(int index);
@@ -47,16 +54,68 @@ protected:
 
 private:
     int m_index;
+    QString m_spokenName;
 };
 
 // The move counter lblFlytt: one line of text whose box always has the size
 // of that text in the label's font, with its top left corner kept in place.
-// Screen readers hear its accessible name with the count as its value.
+// Screen readers read it as its accessible name followed by the count, a
+// plain text with nothing to change or press. Setting the count tells no one.
 class CounterLabel : public QLabel {
     Q_OBJECT
 public:
     explicit CounterLabel(QWidget *parent);
     void setCount(const QString &digits);
+};
+
+// The client area, which is also the board as screen readers see it: the
+// controls in reading order (setReadingOrder), then a message item. The window
+// hands this widget the keyboard focus where it would hold it itself (keys it
+// ignores go on to the window); a message is spoken as a focus move to the
+// message item. Orca speaks such a move only to an item other than the last,
+// so two items take turns in that place.
+class BoardArea : public QWidget {
+    Q_OBJECT
+public:
+    explicit BoardArea(QWidget *parent);
+
+    // The widgets a screen reader may visit, in order; any other child is left out.
+    void setReadingOrder(const QList<QWidget *> &widgets) { m_order = widgets; }
+    const QList<QWidget *> &readingOrder() const { return m_order; }
+
+    // Speaks `text` soon after, when the board is where its window keeps the
+    // focus; otherwise does nothing.
+    void announce(const QString &text);
+    QString message(int slot) const { return m_messages[slot]; }
+    int currentMessage() const { return m_current; }
+
+protected:
+    void focusInEvent(QFocusEvent *event) override;
+
+private:
+    void sendPending();
+
+    QList<QWidget *> m_order;
+    QString m_pending;
+    QString m_messages[2];
+    int m_current = 0;
+};
+
+// The menu bar. Used from the keyboard it takes the focus and, when its menus
+// close, gives it back to the widget that had it when a menu was opened. After
+// Esc from one menu the bar itself holds the focus, so a menu opened next with
+// Alt and its letter would record the bar, and the keys would stay with it.
+// Such a menu first gives the focus back to where it was before the bar took it.
+class MenuBar : public QMenuBar {
+    Q_OBJECT
+public:
+    explicit MenuBar(QWidget *parent);
+
+protected:
+    bool event(QEvent *event) override;
+
+private:
+    QPointer<QWidget> m_focusBefore;
 };
 
 // The help panel fraHur: a press of any button on the panel itself reports pressed().
@@ -91,8 +150,8 @@ private:
     int m_index;
 };
 
-// Makes screen readers read CounterLabel as its name with the count as value.
-// Installed once per program; cheap, and does nothing until an assistive tool asks.
+// Makes screen readers see the board, its squares and the counter as described
+// above. Installed once per program; cheap, and does nothing until an assistive tool asks.
 void installAccessibility();
 
 } // namespace glidor

@@ -1,6 +1,7 @@
 // The game's one window: layout, menus, help panel and the handlers that call the core.
 #include "frmglidor.h"
 
+#include <QAccessible>
 #include <QAction>
 #include <QApplication>
 #include <QKeyEvent>
@@ -99,6 +100,10 @@ FrmGlidor::FrmGlidor(RandomSource &random, sound::Player &sound, QWidget *parent
 
     m_puzzle.Form_Load();
 
+    QList<QWidget *> readingOrder(imgBild.begin() + 1, imgBild.end());
+    readingOrder << Label1 << lblLabel << lblFlytt << cmdBlanda << fraHur;
+    m_client->setReadingOrder(readingOrder);
+
     // The only control that can take the focus starts with it, so the arrow
     // keys reach the button and not the board until the first shuffle.
     cmdBlanda->setFocus(Qt::OtherFocusReason);
@@ -112,7 +117,8 @@ FrmGlidor::~FrmGlidor() = default;
 
 void FrmGlidor::buildMenus()
 {
-    QMenuBar *bar = menuBar();
+    auto *bar = new MenuBar(this);
+    setMenuBar(bar);
     auto addMenu = [bar](const char *name, const QString &title) {
         QMenu *menu = bar->addMenu(title);
         menu->setObjectName(QString::fromUtf8(name));
@@ -144,8 +150,9 @@ void FrmGlidor::buildMenus()
 
 void FrmGlidor::buildControls()
 {
-    m_client = new QWidget(this);
+    m_client = new BoardArea(this);
     m_client->setObjectName(QStringLiteral("frmGlidorClient")); // the client area below the menu bar
+    m_client->setAccessibleName(QStringLiteral("Spelplan"));
     m_client->setFixedSize(ClientSize);
     QPalette palette = m_client->palette();
     palette.setColor(QPalette::Window, QColor(0, 192, 192));
@@ -186,6 +193,14 @@ void FrmGlidor::buildControls()
 
     lblLabel = makeLabel("lblLabel", QStringLiteral("Flyttningar"), comicFont(21), {166, 56, 139, 33}, m_client);
     Label1 = makeLabel("Label1", QStringLiteral("Antal"), comicFont(21), {166, 26, 139, 33}, m_client);
+    // The texts over the light sky stay dark whatever the desktop's palette:
+    // a dark palette's light text would hardly show there.
+    for (QLabel *overSky : {static_cast<QLabel *>(lblFlytt), lblLabel, Label1}) {
+        QPalette dark = overSky->palette();
+        for (auto group : {QPalette::Active, QPalette::Inactive, QPalette::Disabled})
+            dark.setColor(group, QPalette::WindowText, Qt::black);
+        overSky->setPalette(dark);
+    }
 
     cmdBlanda = new QPushButton(QStringLiteral("Blanda"), m_client);
     cmdBlanda->setObjectName(QStringLiteral("cmdBlanda"));
@@ -199,7 +214,7 @@ void FrmGlidor::buildControls()
     cmdBlanda->setAccessibleDescription(QStringLiteral("Blandar brickorna och startar ett nytt spel"));
     // Enter presses the focused button, as Space does.
     cmdBlanda->setAutoDefault(true);
-    connect(cmdBlanda, &QPushButton::clicked, this, [this] { m_puzzle.cmdBlanda_Click(); });
+    connect(cmdBlanda, &QPushButton::clicked, this, [this] { playerAction([this] { m_puzzle.cmdBlanda_Click(); }); });
 
     // The panel's border lies outside the client area on every side, so when
     // shown it is a plain field over everything, the button included.
@@ -282,14 +297,16 @@ void FrmGlidor::setSquarePicture(int k, int id)
     BoardSquare *square = imgBild.at(static_cast<std::size_t>(k));
     // The picture store keeps every picture; a QImage copy only shares it.
     square->setPicture(pictures::picture(id));
-    square->setAccessibleName(squareName(id));
+    square->setSpokenName(squareName(id));
+    m_pictures.at(static_cast<std::size_t>(k)) = id;
 }
 
 void FrmGlidor::clearSquarePicture(int k)
 {
     BoardSquare *square = imgBild.at(static_cast<std::size_t>(k));
     square->setPicture(QImage());
-    square->setAccessibleName(QStringLiteral("Tom ruta"));
+    square->setSpokenName(QStringLiteral("Tom ruta"));
+    m_pictures.at(static_cast<std::size_t>(k)) = 0;
 }
 
 void FrmGlidor::sendBackgroundToBack()
@@ -312,11 +329,12 @@ void FrmGlidor::enableShuffleControls(bool enabled)
     cmdBlanda->setEnabled(enabled);
     mnuBlanda->setEnabled(enabled);
     // Disabling the focused button leaves the window with no focus widget.
-    // Make the window itself the focus widget, so the arrow keys keep coming
-    // here also after the window has been away and is activated again (Qt
-    // would otherwise hand the focus to the first control that can take it).
+    // Give the focus to the board, which passes the keys on to the window, so
+    // the arrow keys keep coming here also after the window has been away and
+    // is activated again (Qt would otherwise hand the focus to the first
+    // control that can take it); and screen readers hear the board's messages.
     if (!enabled && !focusWidget())
-        setFocus(Qt::OtherFocusReason);
+        m_client->setFocus(Qt::OtherFocusReason);
 }
 
 void FrmGlidor::setCounterText(const std::string &text)
@@ -340,25 +358,31 @@ void FrmGlidor::keyPressEvent(QKeyEvent *event)
 {
     // The core knows the arrows by their virtual-key codes. Shift, Ctrl and
     // Alt make no difference; any other key is left alone.
+    int keyCode = 0;
     switch (event->key()) {
-    case Qt::Key_Left: m_puzzle.Form_KeyDown(KeyLeft); break;
-    case Qt::Key_Up: m_puzzle.Form_KeyDown(KeyUp); break;
-    case Qt::Key_Right: m_puzzle.Form_KeyDown(KeyRight); break;
-    case Qt::Key_Down: m_puzzle.Form_KeyDown(KeyDown); break;
-    default: QMainWindow::keyPressEvent(event); break;
+    case Qt::Key_Left: keyCode = KeyLeft; break;
+    case Qt::Key_Up: keyCode = KeyUp; break;
+    case Qt::Key_Right: keyCode = KeyRight; break;
+    case Qt::Key_Down: keyCode = KeyDown; break;
+    default: QMainWindow::keyPressEvent(event); return;
     }
+    playerAction([this, keyCode] { m_puzzle.Form_KeyDown(keyCode); });
 }
 
 void FrmGlidor::imgBild_MouseDown(int index)
 {
-    m_puzzle.MoveTile(static_cast<std::int16_t>(index));
-    m_puzzle.CheckSolved();
+    playerAction([this, index] {
+        m_puzzle.MoveTile(static_cast<std::int16_t>(index));
+        m_puzzle.CheckSolved();
+    });
 }
 
 void FrmGlidor::imgBild_DblClick(int index)
 {
-    m_puzzle.MoveTile(static_cast<std::int16_t>(index));
-    m_puzzle.CheckSolved();
+    playerAction([this, index] {
+        m_puzzle.MoveTile(static_cast<std::int16_t>(index));
+        m_puzzle.CheckSolved();
+    });
 }
 
 void FrmGlidor::fraHur_MouseDown()
@@ -374,6 +398,10 @@ void FrmGlidor::lblHur_Click(int)
 void FrmGlidor::mnuHur_Click()
 {
     fraHur->show();
+    QStringList lines;
+    for (const QLabel *line : fraHur->findChildren<QLabel *>())
+        lines << line->text();
+    m_client->announce(lines.join(QLatin1Char(' ')));
 }
 
 void FrmGlidor::mnuAvsluta_Click()
@@ -384,5 +412,66 @@ void FrmGlidor::mnuAvsluta_Click()
 
 void FrmGlidor::mnuBlanda_Click()
 {
-    m_puzzle.cmdBlanda_Click();
+    playerAction([this] { m_puzzle.cmdBlanda_Click(); });
+}
+
+// --- what screen readers are told -------------------------------------------------
+
+FrmGlidor::Seen FrmGlidor::seen() const
+{
+    return {m_pictures, lblFlytt->text(), !cmdBlanda->isEnabled()};
+}
+
+template <typename Action> void FrmGlidor::playerAction(Action action)
+{
+    const Seen before = seen();
+    action();
+    tellScreenReader(before);
+}
+
+void FrmGlidor::tellScreenReader(const Seen &before)
+{
+    const Seen now = seen();
+    if (now == before)
+        return; // nothing moved: a screen reader has nothing new to say
+    if (!QAccessible::isActive())
+        return;
+    // Each renamed square and the counter once, however many steps the rules took.
+    int gap = 0;
+    for (int k = 1; k <= 16; ++k) {
+        if (now.pictures[k] == 0)
+            gap = k;
+        if (now.pictures[k] != before.pictures[k]) {
+            QAccessibleEvent renamed(imgBild[k], QAccessible::NameChanged);
+            QAccessible::updateAccessibility(&renamed);
+        }
+    }
+    if (now.count != before.count) {
+        QAccessibleEvent renamed(lblFlytt, QAccessible::NameChanged);
+        QAccessible::updateAccessibility(&renamed);
+    }
+
+    const int moves = now.count.toInt();
+    const QString count = moves == 1 ? QStringLiteral("1 flyttning") : QStringLiteral("%1 flyttningar").arg(moves);
+    QStringList message;
+    if (now.inGame && !before.inGame) {
+        message << QStringLiteral("Nytt spel");
+    } else {
+        // Of the tiles that moved, the one now beside the gap is the one the
+        // player moved; the others of a run went on ahead of it.
+        for (int k = 1; k <= 16; ++k) {
+            const bool besideGap = std::abs(k - gap) == 4 || (std::abs(k - gap) == 1 && (k - 1) / 4 == (gap - 1) / 4);
+            if (besideGap && now.pictures[k] && now.pictures[k] != before.pictures[k]) {
+                const PictureContent tile = pictureContent(now.pictures[k]);
+                message << QStringLiteral("Bricka %1 %2").arg(tile.number)
+                                   .arg(tile.home ? QStringLiteral("på sin plats") : QStringLiteral("fel plats"));
+            }
+        }
+        // The count goes with the move, or with the news that the puzzle is solved.
+        if (before.inGame && !now.inGame)
+            message << QStringLiteral("Löst på %1").arg(count);
+        else if (!message.isEmpty())
+            message.last() += QStringLiteral(", ") + count;
+    }
+    m_client->announce(message.join(QStringLiteral(". ")));
 }

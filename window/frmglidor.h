@@ -3,6 +3,8 @@
 
 #include <QMainWindow>
 
+#include <QString>
+
 #include <array>
 
 #include "puzzle.h"
@@ -15,6 +17,7 @@ class QMenu;
 class QPushButton;
 
 namespace glidor {
+class BoardArea;
 class BoardSquare;
 class CounterLabel;
 class HelpPanel;
@@ -59,6 +62,19 @@ private:
     void buildControls();
     void buildMenus();
 
+    // What a screen reader can know of the game: the picture on each square
+    // (0 for the gap), the count and whether a game is in progress.
+    struct Seen {
+        std::array<int, 17> pictures{};
+        QString count;
+        bool inGame = false;
+        bool operator==(const Seen &) const = default;
+    };
+    Seen seen() const;
+    // Runs one action of the player, then tells screen readers once what it changed.
+    template <typename Action> void playerAction(Action action);
+    void tellScreenReader(const Seen &before);
+
     void imgBild_MouseDown(int index);
     void imgBild_DblClick(int index);
     void fraHur_MouseDown();
@@ -72,7 +88,8 @@ private:
     glidor::Board m_board;
     glidor::Puzzle m_puzzle;
 
-    QWidget *m_client = nullptr;
+    std::array<int, 17> m_pictures{}; // as Seen::pictures
+    glidor::BoardArea *m_client = nullptr;
     glidor::HelpPanel *fraHur = nullptr;
     QPushButton *cmdBlanda = nullptr;
     QLabel *Label1 = nullptr;
