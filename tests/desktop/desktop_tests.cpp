@@ -36,7 +36,11 @@ private slots:
         QTRY_VERIFY(run("xprop", {"-root", "_NET_SUPPORTING_WM_CHECK"}).contains("window id"));
     }
     void cleanupTestCase() { m_wm.kill(); m_wm.waitForFinished(); }
-    void init() { m_game.setProgram(QStringLiteral(GLIDOR_PROGRAM)); }
+    void init()
+    {
+        m_game.setProgram(QStringLiteral(GLIDOR_PROGRAM));
+        m_game.setProcessEnvironment(QProcessEnvironment::systemEnvironment());
+    }
     void cleanup() { m_game.kill(); m_game.waitForFinished(); }
 
     void opensCentredWithItsFrameAndMatchesItsMenuEntry_data()
