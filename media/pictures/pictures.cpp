@@ -191,10 +191,10 @@ QImage drawIcon(int size)
     const sky::Field clouds(size, {2, 4, 8}, 0x1c0dU);
     std::vector<float> densities(static_cast<std::size_t>(size));
     const float steps = 24.0f * std::max(1.0f, scale);
-    // At 32 by 32 each pixel is one sample at its centre: the design pixel for
-    // pixel. Any other size averages 4 by 4 samples, so edges that fall inside
-    // a pixel blend instead of stepping.
-    const int samples = size == side ? 1 : 4;
+    // Each pixel averages 4 by 4 samples, so edges that fall inside a pixel
+    // blend instead of stepping. At 32 by 32 all of a pixel's samples fall in
+    // the same design pixel: the icon is the design, pixel for pixel.
+    constexpr int samples = 4;
     for (int y = 0; y < size; ++y) {
         clouds.row(y, densities);
         auto *line = reinterpret_cast<QRgb *>(image.scanLine(y));
