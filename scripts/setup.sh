@@ -12,7 +12,11 @@ packages=(
   libgtest-dev libgmock-dev clang libclang-rt-14-dev
   qt6-base-private-dev  # the window tests switch accessibility on to record what a screen reader is sent
   xvfb xauth xdotool pulseaudio pulseaudio-utils sox
-  appstream desktop-file-utils dpkg-dev
+  appstream desktop-file-utils dpkg-dev file lintian
+  # the desktop tests: a window manager, a Wayland compositor and Qt's Wayland plugin
+  openbox weston qt6-wayland
+  # the benchmark's window watcher
+  libxcb1-dev libxcb-damage0-dev libxcb-xtest0-dev
 )
 
 missing=()

@@ -15,7 +15,7 @@ export PULSE_SERVER="unix:$sound_dir/native"
 # A desktop session always has a runtime folder; CI may not, and Qt warns without one.
 export XDG_RUNTIME_DIR=${XDG_RUNTIME_DIR:-$sound_dir}
 
-cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo
+cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo -DBUILD_TESTING=ON
 cmake --build build -j"$jobs"
 (cd build && ctest --output-on-failure -j"$jobs")
 
@@ -25,6 +25,6 @@ cmake --build build -j"$jobs"
 export ASAN_OPTIONS=detect_leaks=1:abort_on_error=0
 export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
 export LSAN_OPTIONS=suppressions=$PWD/tests/lsan.supp
-CC=clang CXX=clang++ cmake -S . -B build-asan -DCMAKE_BUILD_TYPE=Debug -DGLIDOR_SANITIZE=ON -DGLIDOR_FUZZ=ON
+CC=clang CXX=clang++ cmake -S . -B build-asan -DCMAKE_BUILD_TYPE=Debug -DBUILD_TESTING=ON -DGLIDOR_SANITIZE=ON -DGLIDOR_FUZZ=ON
 cmake --build build-asan -j"$jobs"
 (cd build-asan && ctest --output-on-failure -j"$jobs")

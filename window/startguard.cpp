@@ -6,7 +6,6 @@
 #include <QString>
 
 #include <cstdio>
-#include <cstdlib>
 #include <unistd.h>
 
 namespace glidor {
@@ -22,16 +21,44 @@ struct HeldMessage {
 QtMessageHandler previousHandler = nullptr;
 QList<HeldMessage> *heldMessages = nullptr;
 
+// The one line that says why the window could not open, read from what Qt
+// said before it gave up. The most telling message wins: a display that did not
+// answer explains the plugin that then failed to load.
+QString reasonFromHeldMessages()
+{
+    const auto quoted = [](const QString &text, const QString &after) {
+        const qsizetype at = text.indexOf(after);
+        return at < 0 ? QString() : text.mid(at + after.size()).section(QLatin1Char('"'), 0, 0);
+    };
+    QString reason;
+    int rank = 0; // higher is more telling
+    const auto offer = [&](int r, const QString &text) {
+        if (r > rank) {
+            rank = r;
+            reason = text;
+        }
+    };
+    for (const HeldMessage &message : std::as_const(*heldMessages)) {
+        const QString &text = message.text;
+        if (const qsizetype at = text.indexOf(QLatin1String("could not connect to display")); at >= 0) {
+            const QString display = text.mid(at + 28).trimmed();
+            offer(4, display.isEmpty() ? QStringLiteral("ingen skärm hittades (DISPLAY saknas)")
+                                       : QStringLiteral("ingen kontakt med skärmen ") + display);
+        } else if (text.contains(QLatin1String("Failed to create wl_display"))) {
+            offer(4, QStringLiteral("ingen kontakt med Wayland-skärmen"));
+        } else if (text.contains(QLatin1String("Could not find the Qt platform plugin \""))) {
+            offer(3, QStringLiteral("fönsterplattformen \"%1\" finns inte").arg(quoted(text, QStringLiteral("plugin \""))));
+        } else if (text.contains(QLatin1String("Could not load the Qt platform plugin \""))) {
+            offer(2, QStringLiteral("fönsterplattformen \"%1\" gick inte att starta").arg(quoted(text, QStringLiteral("plugin \""))));
+        }
+    }
+    return rank ? reason : QStringLiteral("inget fönstersystem gick att starta");
+}
+
 [[noreturn]] void failToOpen()
 {
-    const char *display = std::getenv("DISPLAY");
-    const char *wayland = std::getenv("WAYLAND_DISPLAY");
-    if ((!display || !*display) && (!wayland || !*wayland)) {
-        std::fputs("glidor: kan inte öppna fönstret: ingen skärm hittades (DISPLAY saknas)\n", stderr);
-    } else {
-        const char *name = display && *display ? display : wayland;
-        std::fprintf(stderr, "glidor: kan inte öppna fönstret: ingen kontakt med skärmen %s\n", name);
-    }
+    const QByteArray line = "glidor: kan inte öppna fönstret: " + reasonFromHeldMessages().toUtf8() + '\n';
+    std::fputs(line.constData(), stderr);
     std::fflush(stderr);
     // _exit, not exit: the half-built application must not run its destructors,
     // and abort() would leave a core dump behind.

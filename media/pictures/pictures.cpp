@@ -11,6 +11,7 @@
 #include <array>
 #include <cmath>
 #include <string>
+#include <vector>
 
 namespace glidor::pictures {
 
@@ -115,62 +116,113 @@ QImage paint(const Drawing &drawing, const Look &look)
 }
 
 // Pale blue between these two ends; the lighter end makes the cloud patches.
-QRgb iconSky(float density)
+// A few dozen steps are plenty at 32 by 32 and keep that icon's palette small;
+// the bigger icons get finer steps, so their clouds show no bands.
+QRgb iconSky(float density, float steps)
 {
-    // A few dozen steps are plenty at 32 by 32 and keep the icon's palette small.
-    constexpr float steps = 24.0f;
     const float t = std::round(std::clamp(density, 0.0f, 1.0f) * steps) / steps;
     return qRgb(static_cast<int>(std::lround(std::lerp(130.0f, 200.0f, t))),
                 static_cast<int>(std::lround(std::lerp(190.0f, 225.0f, t))),
                 static_cast<int>(std::lround(std::lerp(245.0f, 255.0f, t))));
 }
 
-// A 3 by 3 sliding puzzle with tiles 1 to 8 in order and the last place empty.
-QImage drawIcon()
+// The icon's tiles and digits at a point (u, v) of the 32 by 32 design, in
+// design pixels: a colour, or 0 where the sky shows. Eight yellow tiles of 9 by
+// 9 with one pixel between them, the first at (2, 2), each with a one-pixel
+// bevel whose two edges meet along the tile's rising diagonal, and digits 1 to
+// 8 in reading order. Bigger icons take their digits from the tile face, which
+// has more detail than the icon's own 6-pixel digits.
+QRgb iconInk(float u, float v, bool bigDigits)
 {
-    QImage image(side, side, QImage::Format_RGB32);
-    const sky::Field clouds(side, {2, 4, 8}, 0x1c0dU);
-    std::array<float, side> densities{};
-    for (int y = 0; y < side; ++y) {
-        clouds.row(y, densities);
-        auto *line = reinterpret_cast<QRgb *>(image.scanLine(y));
-        for (int x = 0; x < side; ++x) {
-            // Only the denser part of the field becomes cloud, so the patches stay apart.
-            const float density = std::clamp((densities[static_cast<std::size_t>(x)] - 0.45f) / 0.4f, 0.0f, 1.0f);
-            line[x] = iconSky(density);
-        }
-    }
+    constexpr float tile = 9;
+    constexpr float pitch = tile + 1;
+    constexpr float first = 2;
+    const int column = static_cast<int>(std::floor((u - first) / pitch));
+    const int row = static_cast<int>(std::floor((v - first) / pitch));
+    const float x = u - first - pitch * static_cast<float>(column);
+    const float y = v - first - pitch * static_cast<float>(row);
+    const int number = row * 3 + column + 1;
+    if (column < 0 || column > 2 || row < 0 || row > 2 || number > 8 || x >= tile || y >= tile)
+        return 0;
 
-    constexpr int tile = 9;
-    constexpr int pitch = tile + 1;
-    constexpr int first = 2;
-    for (int number = 1; number <= 8; ++number) {
-        const int left = first + ((number - 1) % 3) * pitch;
-        const int top = first + ((number - 1) / 3) * pitch;
-        for (int y = 0; y < tile; ++y) {
-            auto *line = reinterpret_cast<QRgb *>(image.scanLine(top + y));
-            for (int x = 0; x < tile; ++x) {
-                // The same bevel as the big tiles, one pixel wide.
-                const bool edge = x == 0 || y == 0 || x == tile - 1 || y == tile - 1;
-                QRgb colour = yellow.face;
-                if (edge && x + y < tile - 1)
-                    colour = yellow.highlight;
-                else if (edge && x + y > tile - 1)
-                    colour = yellow.shadow;
-                line[left + x] = colour;
-            }
+    if (bigDigits) {
+        // The tile digit, 6 design pixels high, centred on the tile.
+        const face::Glyph glyph = face::large(number);
+        const float cell = 6.0f / static_cast<float>(glyph.size());
+        const float width = cell * static_cast<float>(glyph[0].size());
+        const int gx = static_cast<int>(std::floor((x - (tile - width) / 2) / cell));
+        const int gy = static_cast<int>(std::floor((y - 1.5f) / cell));
+        if (gy >= 0 && gy < static_cast<int>(glyph.size()) && gx >= 0 && gx < static_cast<int>(glyph[0].size())) {
+            const char ink = glyph[static_cast<std::size_t>(gy)][static_cast<std::size_t>(gx)];
+            if (ink == '#')
+                return black;
+            if (ink == '+')
+                return yellow.shadow;
         }
-        // Rows 1 to 6 and columns 2 to 6 of the tile: clear of the dark edge
+    } else {
+        // Columns 2 to 6 and rows 1 to 6 of the tile: clear of the dark edge
         // below, which would swallow the foot of a digit.
         const face::Glyph glyph = face::small(number);
-        for (std::size_t row = 0; row < glyph.size(); ++row)
-            for (std::size_t col = 0; col < glyph[row].size(); ++col)
-                if (glyph[row][col] == '#')
-                    image.setPixel(left + 2 + static_cast<int>(col), top + 1 + static_cast<int>(row), black);
+        const int gx = static_cast<int>(std::floor(x)) - 2;
+        const int gy = static_cast<int>(std::floor(y)) - 1;
+        if (gy >= 0 && gy < static_cast<int>(glyph.size()) && gx >= 0 && gx < static_cast<int>(glyph[0].size())
+            && glyph[static_cast<std::size_t>(gy)][static_cast<std::size_t>(gx)] == '#')
+            return black;
+    }
+
+    // The same bevel as the big tiles, one design pixel wide; at 32 by 32 the
+    // two pixels on the diagonal at the split corners keep the face colour.
+    const bool edge = x < 1 || y < 1 || x >= tile - 1 || y >= tile - 1;
+    const float diagonal = std::floor(x) + std::floor(y);
+    if (edge && diagonal < tile - 1)
+        return yellow.highlight;
+    if (edge && diagonal > tile - 1)
+        return yellow.shadow;
+    return yellow.face;
+}
+
+} // namespace
+
+QImage drawIcon(int size)
+{
+    const float scale = static_cast<float>(size) / side;
+    QImage image(size, size, QImage::Format_RGB32);
+    // The clouds are laid out relative to the square, so each size shows the
+    // same sky, drawn at its own resolution rather than blown up.
+    const sky::Field clouds(size, {2, 4, 8}, 0x1c0dU);
+    std::vector<float> densities(static_cast<std::size_t>(size));
+    const float steps = 24.0f * std::max(1.0f, scale);
+    // Each pixel averages 4 by 4 samples, so edges that fall inside a pixel
+    // blend instead of stepping. At 32 by 32 all of a pixel's samples fall in
+    // the same design pixel: the icon is the design, pixel for pixel.
+    constexpr int samples = 4;
+    for (int y = 0; y < size; ++y) {
+        clouds.row(y, densities);
+        auto *line = reinterpret_cast<QRgb *>(image.scanLine(y));
+        for (int x = 0; x < size; ++x) {
+            // Only the denser part of the field becomes cloud, so the patches stay apart.
+            const float density = std::clamp((densities[static_cast<std::size_t>(x)] - 0.45f) / 0.4f, 0.0f, 1.0f);
+            const QRgb skyColour = iconSky(density, steps);
+            int red = 0, green = 0, blue = 0;
+            for (int sy = 0; sy < samples; ++sy)
+                for (int sx = 0; sx < samples; ++sx) {
+                    const float u = (static_cast<float>(x) + (static_cast<float>(sx) + 0.5f) / static_cast<float>(samples)) / scale;
+                    const float v = (static_cast<float>(y) + (static_cast<float>(sy) + 0.5f) / static_cast<float>(samples)) / scale;
+                    QRgb c = iconInk(u, v, size > 2 * side - 1);
+                    if (c == 0)
+                        c = skyColour;
+                    red += qRed(c);
+                    green += qGreen(c);
+                    blue += qBlue(c);
+                }
+            const int n = samples * samples;
+            line[x] = qRgb((red + n / 2) / n, (green + n / 2) / n, (blue + n / 2) / n);
+        }
     }
     return image;
 }
 
+namespace {
 
 constexpr int firstTile = HomePictures + 1; // the yellow 1
 constexpr int lastTile = AwayPictures + 15;  // the grey 15
@@ -192,7 +244,7 @@ const Store &store()
             const PictureContent content = pictureContent(id);
             s.tiles[static_cast<std::size_t>(id - firstTile)] = paint(tileDrawing(content.number), content.home ? yellow : grey);
         }
-        s.icon = drawIcon();
+        s.icon = drawIcon(side);
         return s;
     }();
     return built;

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <QImage>
+#include <QList>
 
 namespace glidor::pictures {
 
@@ -9,6 +10,14 @@ namespace glidor::pictures {
 // numbers 1..21), 122..136 (grey look, tiles 1..15). Any other id is a fault of
 // the program: it asserts in a debug build and gives a null image in a release build.
 QImage picture(int id);
+
+// The program's icon drawn at `size` by `size` pixels: the icon of picture(1)
+// drawn anew for that size, the same picture at 32.
+QImage drawIcon(int size);
+
+// The icon at every size a desktop asks for (16, 24, 32, 48, 64, 128 and 256),
+// drawn at build time.
+QList<QImage> icons();
 
 // The seamless 200 by 200 sky texture that the window stretches behind the board.
 QImage background();

@@ -1,30 +1,53 @@
 #!/usr/bin/env bash
-# Builds the Debian package and checks its contents, its dependencies and that it starts.
+# Checks the install tree (install) or the Debian package (package) of a build.
+# Usage: check-package.sh install|package BUILD_DIR PROGRAM_DIR LINK_DIR yes|no
+# (the two folders relative to the prefix; yes: built with Debian's hardening flags)
 set -euo pipefail
-build=$1
+mode=$1 build=$2 program_dir=$3 link_dir=$4 hardened=$5
 out=$(mktemp -d)
 trap 'rm -rf "$out"' EXIT
 fail() { echo "FAIL: $*"; exit 1; }
+app=se.brickmakare.Glidor
 
-(cd "$build" && cpack -G DEB -B "$out" >/dev/null)
-deb=$(ls "$out"/glidor_*_*.deb) || fail "no package built"
+if [ "$mode" = install ]; then
+  DESTDIR="$out/root" cmake --install "$build" --prefix /usr >/dev/null
+else
+  (cd "$build" && cpack -G DEB -B "$out" >/dev/null)
+  deb=$(ls "$out"/glidor_*_*.deb) || fail "no package built"
+  # Errors and warnings fail, and so do the notes that tell of a build without
+  # Debian's hardening or with unstripped sections; other notes do not.
+  lintian --pedantic -I --tag-display-limit 0 "$deb" >"$out/lintian" 2>&1 || true
+  [ "$hardened" = yes ] && bad='|hardening-no-(bindnow|relro|pie)|no-fortify-functions .*/glidor\]' || bad=
+  ! grep -E "^[EW]:|unneeded-section$bad" "$out/lintian" \
+    || fail "lintian: $(cat "$out/lintian")"
+  for dep in libqt6widgets6 libpulse0 libsndfile1 fonts-comic-neue fonts-dejavu-core; do
+    dpkg-deb -f "$deb" Depends | grep -q "$dep" || fail "package does not depend on $dep"
+  done
+  dpkg-deb -x "$deb" "$out/root"
+fi
+usr=$out/root/usr
 
-depends=$(dpkg-deb -f "$deb" Depends)
-for dep in libqt6widgets6 libpulse0 libsndfile1 fonts-comic-neue fonts-dejavu-core; do
-  grep -q "$dep" <<<"$depends" || fail "package does not depend on $dep: $depends"
+# The program sits with its sound module and sound files; a link starts it.
+for f in glidor glidor-sound.so Move.wav Done.wav; do
+  [ -f "$usr/$program_dir/$f" ] || fail "$program_dir/$f missing"
 done
-contents=$(dpkg-deb -c "$deb")
-for f in ./usr/lib/glidor/glidor ./usr/lib/glidor/Move.wav ./usr/lib/glidor/Done.wav \
-         ./usr/share/applications/se.brickmakare.Glidor.desktop \
-         ./usr/share/metainfo/se.brickmakare.Glidor.metainfo.xml; do
-  grep -q " $f" <<<"$contents" || fail "package lacks $f"
-done
-grep -q './usr/bin/glidor -> ../lib/glidor/glidor' <<<"$contents" || fail "package lacks the bin/glidor link"
+[ "$(realpath "$usr/$link_dir/glidor")" = "$(realpath "$usr/$program_dir/glidor")" ] || fail "$link_dir/glidor does not lead to the program"
+gzip -t "$usr/share/man/man6/glidor.6.gz" "$usr/share/doc/glidor/changelog.gz" || fail "man page or changelog missing"
+[ -s "$usr/share/doc/glidor/copyright" ] || fail "copyright missing"
 
-# The unpacked program starts through its link and keeps running until stopped.
-dpkg-deb -x "$deb" "$out/root"
+desktop=$usr/share/applications/$app.desktop
+desktop-file-validate "$desktop" || fail "desktop entry rejected"
+grep -qx 'StartupWMClass=Glidor' "$desktop" || fail "desktop entry does not name the window class"
+appstreamcli validate --no-net --pedantic "$usr/share/metainfo/$app.metainfo.xml" >/dev/null || fail "AppStream metadata rejected"
+for size in 16 24 32 48 64 128 256; do
+  [ "$(file -b "$usr/share/icons/hicolor/${size}x$size/apps/$app.png" | cut -d, -f1-2)" = "PNG image data, $size x $size" ] || fail "no $size icon"
+done
+
+# The sound module is opened only at the first sound: its libraries must be there.
+! ldd "$usr/$program_dir/glidor-sound.so" | grep 'not found' || fail "the sound module lacks libraries"
+# The installed program starts through its link and runs without a word on stderr.
 status=0
-QT_QPA_PLATFORM=offscreen timeout 3 "$out/root/usr/bin/glidor" >"$out/log" 2>&1 || status=$?
-[ "$status" -eq 124 ] || { cat "$out/log"; fail "unpacked program ended with status $status"; }
-[ ! -s "$out/log" ] || { cat "$out/log"; fail "unpacked program printed something"; }
-echo "package OK: $(basename "$deb")"
+XDG_RUNTIME_DIR=$out QT_QPA_PLATFORM=offscreen timeout 3 "$usr/$link_dir/glidor" >"$out/log" 2>&1 || status=$?
+[ "$status" -eq 124 ] || { cat "$out/log"; fail "installed program ended with status $status"; }
+[ ! -s "$out/log" ] || { cat "$out/log"; fail "installed program printed something"; }
+echo "$mode OK"
