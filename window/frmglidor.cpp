@@ -86,7 +86,14 @@ FrmGlidor::FrmGlidor(RandomSource &random, sound::Player &sound, QWidget *parent
 {
     setObjectName(QStringLiteral("frmGlidor"));
     setWindowTitle(QStringLiteral(" Glidor av Brickmakare"));
-    setWindowIcon(QIcon(QPixmap::fromImage(pictures::picture(1))));
+    // Every size up to 128, so a task bar or a switcher at any scale shows a
+    // drawn icon rather than a blown-up one. X11 window icons stop at 128 (the
+    // menu's 256 comes from the icon theme); a larger one would only cost memory.
+    QIcon icon;
+    for (const QImage &image : pictures::icons())
+        if (image.width() <= 128)
+            icon.addPixmap(QPixmap::fromImage(image));
+    setWindowIcon(icon);
     // A fixed border with minimise and close, but no maximise.
     setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint
                    | Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint);

@@ -1,10 +1,7 @@
 // Starts Glidor: one window, shown in the middle of the screen.
 #include <QApplication>
-#include <QIcon>
-#include <QPixmap>
 
 #include "frmglidor.h"
-#include "pictures.h"
 #include "placement.h"
 #include "randomdraw.h"
 #include "sound.h"
@@ -29,13 +26,7 @@ int main(int, char *[])
 
     glidor::ClockRandom random;
     FrmGlidor window(random, glidor::sound::desktop());
-    // Every size, so a task bar or a switcher at any scale shows a drawn icon
-    // rather than a blown-up one.
-    QIcon icon;
-    for (const QImage &image : glidor::pictures::icons())
-        icon.addPixmap(QPixmap::fromImage(image));
-    window.setWindowIcon(icon);
-    QApplication::setWindowIcon(icon);
+    QApplication::setWindowIcon(window.windowIcon());
     glidor::centreWhenFramed(window);
     window.show();
     return app.exec();

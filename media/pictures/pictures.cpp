@@ -228,24 +228,20 @@ constexpr int firstTile = HomePictures + 1; // the yellow 1
 constexpr int lastTile = AwayPictures + 15;  // the grey 15
 constexpr int iconId = 1;
 
-struct Store {
-    std::array<QImage, lastTile - firstTile + 1> tiles;
-    QImage icon;
-};
+using Tiles = std::array<QImage, lastTile - firstTile + 1>;
 
-// The 36 tiles and the icon take well under a millisecond together, so the
-// first request draws them all and later ones only copy a shared image. The
-// yellow numbers 16 to 21 are never asked for; they cost nothing.
-const Store &store()
+// The 36 tiles take well under a millisecond together, so the first request
+// draws them all and later ones only copy a shared image. The yellow numbers
+// 16 to 21 are never asked for; they cost nothing.
+const Tiles &tiles()
 {
-    static const Store built = [] {
-        Store s;
+    static const Tiles built = [] {
+        Tiles t;
         for (int id = firstTile; id <= lastTile; ++id) {
             const PictureContent content = pictureContent(id);
-            s.tiles[static_cast<std::size_t>(id - firstTile)] = paint(tileDrawing(content.number), content.home ? yellow : grey);
+            t[static_cast<std::size_t>(id - firstTile)] = paint(tileDrawing(content.number), content.home ? yellow : grey);
         }
-        s.icon = drawIcon(side);
-        return s;
+        return t;
     }();
     return built;
 }
@@ -258,9 +254,11 @@ QImage picture(int id)
     Q_ASSERT_X(known, "glidor::pictures::picture", "no picture has this id");
     if (!known)
         return {};
+    // The icon's clouds take a float noise field: drawn only when asked for,
+    // which the game itself never does (its window takes the baked icons).
     if (id == iconId)
-        return store().icon;
-    return store().tiles[static_cast<std::size_t>(id - firstTile)];
+        return drawIcon(side);
+    return tiles()[static_cast<std::size_t>(id - firstTile)];
 }
 
 QImage background()
