@@ -1,4 +1,4 @@
-// Drives the real window through Qt's window-system entry points: layout, pixels, input, focus, what a screen reader hears and a whole game.
+// Drives the real window through Qt's window-system entry points: input, focus, what a screen reader hears, colours and a whole game.
 #include <QtTest>
 #include <QtWidgets>
 #include <qpa/qplatformaccessibility.h>
@@ -14,16 +14,6 @@ static QString state(int gap, bool buttonOn, qsizetype sounds, bool help)
 {
     return QString::asprintf("gap %d, button %s, %d sounds%s", gap, buttonOn ? "on" : "off", int(sounds), help ? ", help" : "");
 }
-
-static QRect squareRect(int k) { return {32 * ((k - 1) % 4 + 1), 32 * ((k - 1) / 4 + 1), 32, 32}; }
-
-// Relative luminance and contrast ratio as the web's accessibility guidelines define them.
-static double luminance(QRgb c)
-{
-    auto lin = [](int v) { return v <= 10 ? v / 3294.6 : std::pow((v / 255.0 + 0.055) / 1.055, 2.4); };
-    return 0.2126 * lin(qRed(c)) + 0.7152 * lin(qGreen(c)) + 0.0722 * lin(qBlue(c));
-}
-static double contrast(QRgb a, QRgb b) { return (std::max(luminance(a), luminance(b)) + .05) / (std::min(luminance(a), luminance(b)) + .05); }
 
 // What a screen reader is sent: how many events, the objects renamed, and whatever gets the focus, whose name it speaks.
 static struct { int events; QStringList renamed, spoken; QList<QAccessibleInterface *> focused; } sent;
@@ -44,7 +34,7 @@ class WindowTest : public QObject {
     Script script;
     QStringList &sounds = script.sounds;
     QList<int> &deals = script.deals;
-    int leaked = 0;   // presses that got past the controls to the client area
+    int leaked = 0; // presses that got past the controls to the client area
 
     bool eventFilter(QObject *, QEvent *e) override { leaked += e->type() == QEvent::MouseButtonPress; return false; }
 
@@ -52,9 +42,6 @@ class WindowTest : public QObject {
     static QAccessibleInterface *a11y(QObject *o) { return QAccessible::queryAccessibleInterface(o); }
     QString name(const QString &control) const { return a11y(get(control))->text(QAccessible::Name); }
     void menu(const char *name) { get<QAction>(name)->trigger(); }
-    QImage grab(const char *name) const { return get(name)->grab().toImage().convertToFormat(QImage::Format_RGB32); }
-    QPoint at(const QString &name) const { return get(name)->mapTo(w, QPoint(16, 10)); }
-    void click(const char *name) { QTest::mouseClick(w->windowHandle(), Qt::LeftButton, {}, at(name)); }
     int gap() const // the square a screen reader calls empty
     {
         int k = 16;
@@ -75,32 +62,30 @@ class WindowTest : public QObject {
 
     // Phases: "start"; "deal" (the board left in order); "near" (one move, tile 12 down, from the end);
     // "win" (a deal ended by a press on the gap); "help" (the panel shown); "away" (another window in between).
-    void enter(const QString &phase)
+    // Then the input: steps apart by ", ", a key sequence, or "click" or "double" with a mouse button (1, 2, 4) and a control.
+    void play(const QString &phase, const QString &input, const QList<int> &next = {12})
     {
         if (!phase.startsWith("start"))
             deal(phase.contains("near") ? QList<int>{12} : QList<int>{});
         if (phase.contains("win"))
-            click("imgBild16");
+            play("start", "click 1 imgBild16");
         if (phase.contains("help"))
             menu("mnuHur");
         if (phase.contains("away"))
             away();
         QCoreApplication::processEvents();
-        deals = {12};
+        deals = next; // what the next shuffle draws
         sounds.clear();
         sent = {};
-    }
-    // Steps apart by ", ": a key sequence, or "click" or "double" with a mouse button (1, 2, 4) and a control.
-    void play(const QString &input)
-    {
-        for (const QString &step : input.split(", ")) {
+        for (const QString &step : input.split(", ", Qt::SkipEmptyParts)) {
             const QStringList words = step.split(' ');
             if (words.size() > 1)
-                QTest::mouseEvent(words[0] == "click" ? QTest::MouseClick : QTest::MouseDClick, w->windowHandle(),
-                                  Qt::MouseButton(words[1].toInt()), {}, at(words.value(2, "imgBild12")));
+                QTest::mouseEvent(words[0] == "click" ? QTest::MouseClick : QTest::MouseDClick, w->windowHandle(), Qt::MouseButton(words[1].toInt()),
+                                  {}, get(words.value(2, "imgBild12"))->mapTo(w, QPoint(16, 10)));
             else
                 QTest::keySequence(w->windowHandle(), QKeySequence(step));
         }
+        QCoreApplication::processEvents();
     }
 
 private slots:
@@ -127,59 +112,17 @@ private slots:
     }
     void cleanup() { delete w; sounds.clear(); deals.clear(); leaked = 0; QApplication::setPalette(QPalette()); }
 
-    void windowAndMenus()
+    void darkPalette() // the words over the sky look the same with a dark palette
     {
-        QStringList boxes; // each control where it stands and the pixel size of its font
-        for (const char *control : {"Label1", "lblLabel", "lblFlytt", "cmdBlanda", "fraHur", "lblHur1", "lblHur2", "lblHur3", "lblHur4", "lblHur5", "lblHur6"})
-            boxes << QString::asprintf("%s %d %d %dx%d", control, get(control)->x(), get(control)->y(), get(control)->width(), get(control)->height())
-                         + (strstr(control, "cmd") ? "" : QString::asprintf(" %dpx", QFontInfo(get(control)->font()).pixelSize()));
-        QCOMPARE(boxes.join(", ").replace(QRegularExpression("lblFlytt 227 86 [0-9]+x[0-9]+"), "lblFlytt 227 86"),
-                 "Label1 166 26 139x33 21px, lblLabel 166 56 139x33 21px, lblFlytt 227 86 24px, cmdBlanda 207 133 61x27, fraHur -2 -8 312x204 11px, "
-                 "lblHur1 1 20 304x20 13px, lblHur2 1 47 304x20 13px, lblHur3 1 73 304x20 13px, lblHur4 1 100 304x20 13px, "
-                 "lblHur5 1 127 304x20 13px, lblHur6 1 153 304x20 13px");
-        QCOMPARE(w->centralWidget()->geometry(), QRect(0, w->menuBar()->height(), 307, 191));
-        QVERIFY(w->minimumSize() == w->maximumSize() && !(w->windowFlags() & Qt::WindowMaximizeButtonHint));
-        QStringList seen = {w->windowTitle()}; // then the menus' captions, + for a check mark, ! for a shortcut
-        for (QAction *top : w->menuBar()->actions())
-            for (QAction *item : QList<QAction *>{top} + top->menu()->actions())
-                seen << item->text() + (item->isChecked() ? "+" : "") + (item->shortcut().isEmpty() ? "" : "!");
-        QCOMPARE(seen, QStringList({" Glidor av Brickmakare", "&Meny", "&Blanda", "", "&Avsluta", "&Inställningar", "&Ljud+", "&Hjälp", "&Hur man gör"}));
-    }
-
-    void pixels()
-    {
-        const QImage image = grab("frmGlidorClient");
-        const std::pair<QRect, QRgb> frame[] = {{{28, 28, 133, 2}, qRgb(0, 128, 128)}, {{28, 28, 2, 133}, qRgb(0, 128, 128)},
-                                                {{162, 30, 2, 132}, qRgb(192, 255, 255)}, {{28, 162, 134, 2}, qRgb(192, 255, 255)}};
-        for (const auto &[line, colour] : frame)
-            for (int i = 0; i < line.width() * line.height(); ++i)
-                QCOMPARE(image.pixel(line.topLeft() + QPoint(i % line.width(), i / line.width())), colour);
-        QCOMPARE(image.copy(squareRect(16)), grab("imgBak").copy(squareRect(16))); // the sky in the gap
-        menu("mnuHur"); // the panel alone then fills the client area, the button included
-        QCOMPARE(grab("frmGlidorClient"), grab("fraHur").copy(2, 8, 307, 191));
-    }
-
-    void darkPalette() // the words over the sky stay readable; the button and the panel take the dark colours
-    {
-        QPalette dark(QColor(40, 40, 40), QColor(30, 30, 30));
-        dark.setColor(QPalette::WindowText, Qt::white);
-        cleanup();
-        QApplication::setPalette(dark);
-        init();
-        menu("mnuLjud"); // a deal that leaves a two-digit count: its text is wider
-        deal({13, 1});
-        for (const char *label : {"Label1", "lblLabel", "lblFlytt"}) {
-            const QImage text = grab("frmGlidorClient").copy(get(label)->geometry()), sky = grab("imgBak").copy(get(label)->geometry());
-            QRgb ink = qRgb(255, 255, 255); // the darkest pixel the text changed
-            for (int i = 0; i < text.width() * text.height(); ++i)
-                if (text.pixel(i % text.width(), i / text.width()) != sky.pixel(i % text.width(), i / text.width()))
-                    ink = std::min(ink, text.pixel(i % text.width(), i / text.width()), [](QRgb a, QRgb b) { return luminance(a) < luminance(b); });
-            for (int i = 0; i < text.width() * text.height(); ++i)
-                QVERIFY2(contrast(ink, sky.pixel(i % text.width(), i / text.width())) >= 4.5, label);
+        QImage words[2];
+        for (QImage &image : words) {
+            deal({13, 1}); // "Antal", "Flyttningar" and the count, with the button out of the picture
+            image = w->centralWidget()->grab(QRect(166, 26, 139, 100)).toImage();
+            cleanup();
+            QApplication::setPalette(QPalette(QColor(40, 40, 40), QColor(30, 30, 30))); // light text on a dark window
+            init();
         }
-        QVERIFY(luminance(grab("cmdBlanda").pixel(30, 5)) < .1);
-        menu("mnuHur");
-        QCOMPARE(grab("frmGlidorClient").pixel(150, 5), dark.color(QPalette::Button).rgb());
+        QCOMPARE(words[1], words[0]);
     }
 
     void input_data()
@@ -203,17 +146,13 @@ private slots:
                     row(phase, click, strcmp(phase, "deal") ? 16 : 12, !inGame, inGame ? 1 + (*click == 'd') : 0);
         }
         row("near help", "double 1 imgBild16", 16, true, 2); // the first press hides the panel, the second wins
-        for (const char *k : {"A", "Space", "Return", "Esc", "F1", "Tab"})
-            row("deal", k, 16, false, 0);
-        row("start help", "click 4 lblHur6", 16, true, 0);
         for (const char *k : {"Space", "Return", "Enter", "click 1 cmdBlanda"}) { // the button keeps the focus until a deal
             row("start", k, 12, false, 1);
             row("start help", k, *k == 'c' ? 16 : 12, *k == 'c', *k != 'c');
             row("win away", k, *k == 'c' ? 12 : 16, *k != 'c', *k == 'c');
         }
         // Whatever the way through the menus, the keys go back to where they went before.
-        for (const char *route : {"Alt+M, Esc, Esc", "Alt+I, Esc, Esc", "Alt+M, Esc, Alt+I, Esc, Esc", "Alt+H, Esc, Alt+M, Esc, Alt+I, Esc, Esc",
-                                  "Alt+M, Esc, Alt+H, H, click 1 fraHur", "Alt+I, Esc, Alt+M, Right, Esc, Esc"}) {
+        for (const char *route : {"Alt+M, Esc, Esc", "Alt+M, Esc, Alt+I, Esc, Esc", "Alt+M, Esc, Alt+H, H, click 1 fraHur", "Alt+I, Esc, Alt+M, Right, Esc, Esc"}) {
             row("start", QString(route) + ", Right, Space", 12, false, 1);
             row("deal", QString(route) + ", Right", 15, false, 1);
             row("win", QString(route) + ", Right, Space", 15, true, 0);
@@ -227,8 +166,7 @@ private slots:
         QFETCH(QString, phase);
         QFETCH(QString, input);
         QFETCH(QString, after);
-        enter(phase);
-        play(input);
+        play(phase, input);
         // Each press of a double-click reaches the move rule once, and a square, enabled or not, keeps its presses.
         QCOMPARE(state(gap(), get("cmdBlanda")->isEnabled(), sounds.size(), get("fraHur")->isVisible())
                      + (leaked ? ", a press got past a square" : ""), after);
@@ -239,8 +177,7 @@ private slots:
         QTest::addColumn<QString>("phase");
         QTest::addColumn<QString>("input");
         QTest::addColumn<QString>("said");
-        QTest::addRow("a deal starts a game") << "start" << "Space" << "Nytt spel";
-        QTest::addRow("so does a deal from the menu") << "start" << "Alt+M, B" << "Nytt spel";
+        QTest::addRow("a deal from the menu starts a game") << "start" << "Alt+M, B" << "Nytt spel";
         QTest::addRow("a tile leaves its square") << "deal" << "Down" << "Bricka 12 fel plats, 1 flyttning";
         QTest::addRow("a run of three tells the pressed tile") << "deal" << "click 1 imgBild13" << "Bricka 13 fel plats, 3 flyttningar";
         QTest::addRow("the winning move") << "near" << "Up" << "Bricka 12 på sin plats. Löst på 1 flyttning";
@@ -248,19 +185,16 @@ private slots:
         QTest::addRow("the help panel") << "deal" << "Alt+H, H" << "Blanda brickorna Flytta tillbaka dom igen genom att klicka på den "
                                                                 "eller de brickor du vill flytta eller använd piltangenterna. Lycka till!";
         QTest::addRow("a key that moves nothing") << "near" << "Left" << "nothing";
-        QTest::addRow("a press on a tile out of line") << "near" << "click 1 imgBild1" << "nothing";
-        QTest::addRow("a move after the game") << "win" << "Down" << "Bricka 12 fel plats, 1 flyttning";
     }
     void heard()
     {
         QFETCH(QString, phase);
         QFETCH(QString, input);
         QFETCH(QString, said);
-        enter(phase);
-        for (int i = 0; i < 500; ++i) // a deal here moves tile 12 down and up again 250 times
-            deals.append(12 + 4 * (i % 2));
-        play(input);
-        QCoreApplication::processEvents();
+        QList<int> churn(501, 12); // a deal here moves tile 12 down and up again 250 times
+        for (int i = 2; i < churn.size(); i += 2)
+            churn[i] = 16;
+        play(phase, input, churn);
         QCOMPARE(sent.spoken.isEmpty() ? "nothing" : sent.spoken.last(), said);
         QCOMPARE(sent.renamed.contains("lblFlytt"), said.contains("flyttning")); // a screen reader that keeps names hears of a new count
         QVERIFY2(sent.events < 50, qPrintable(QString::number(sent.events))); // a deal's 500 moves are not told one by one
@@ -280,36 +214,19 @@ private slots:
         walk(a11y(w));
         QCOMPARE(unnamed, QStringList());
         QCOMPARE(board.join(' '), "1 2 3 4 5 6 7 8 9 10 11 12 13 14 15 16");
-        for (const char *sound : {"av", "på"}) { // a screen reader says whether the sound is on or off
-            menu("mnuLjud");
-            QCOMPARE(a11y(get<QAction>("mnuLjud"))->text(QAccessible::Description), QString::fromUtf8(sound));
-            QCOMPARE(a11y(get<QAction>("mnuLjud"))->state().checked, *sound == 'p');
-        }
-        QAccessibleInterface *counter = a11y(get("lblFlytt"));
-        QVERIFY(!counter->valueInterface() && counter->actionInterface()->actionNames().isEmpty()); // a count to read, nothing to change
     }
 
     void wholeGame()
     {
-        QCOMPARE(QStringList({name("Label1"), name("lblLabel"), name("lblFlytt"), name("cmdBlanda")}).join(", "),
-                 QStringLiteral("Antal, Flyttningar, Antal flyttningar: 0, Blanda"));
-        QCOMPARE(name("imgBild7") + name("imgBild16"), QStringLiteral("Bricka 7, på sin platsTom ruta"));
         deal({13, 1}); // the bottom row slides right (three tiles), then the left column down (three more)
-        QCOMPARE(name("imgBild13") + name("imgBild1"), QStringLiteral("Bricka 9, fel platsTom ruta"));
-        QVERIFY(!get("cmdBlanda")->isEnabled() && !get<QAction>("mnuBlanda")->isEnabled());
-        click("imgBild13"); // the column back up
-        QCOMPARE(name("lblFlytt"), QStringLiteral("Antal flyttningar: 3"));
-        click("imgBild16"); // the row back left
-        QVERIFY(get("cmdBlanda")->isEnabled() && get<QAction>("mnuBlanda")->isEnabled() && !get("imgBild0")->isVisible());
+        play("start", "click 1 imgBild13, click 1 imgBild16"); // the column back up, then the row back left
         QCOMPARE(sounds, QStringList({"Move.wav", "Move.wav", "Done.wav"}));
-        for (int k = 1; k <= 15; ++k)
-            QCOMPARE(grab("frmGlidorClient").pixel(squareRect(k).topLeft() + QPoint(3, 3)), qRgb(206, 203, 0)); // yellow: home
+        QCOMPARE(name("lblFlytt"), QStringLiteral("Antal flyttningar: 6")); // a screen reader reads the count with its name
         away([this] { menu("mnuHur"); }); // the help chosen while another window is active is read once the game's is back
         QTRY_VERIFY(sent.spoken.value(sent.spoken.size() - 1).endsWith("Lycka till!"));
-        for (int i = 0; i < 12; ++i) // after the game: a two-digit count, which grows to the right of a fixed left edge
-            QTest::keyClick(w->windowHandle(), i % 2 ? Qt::Key_Left : Qt::Key_Right);
+        play("start", "Right, Left, Right, Left, Right, Left, Right, Left"); // after the game: the count grows to the right of a fixed left edge
         const QFontMetrics m = get("lblFlytt")->fontMetrics();
-        QCOMPARE(get("lblFlytt")->geometry(), QRect(227, 86, m.horizontalAdvance("12"), m.height()));
+        QCOMPARE(get("lblFlytt")->geometry(), QRect(227, 86, m.horizontalAdvance("14"), m.height()));
     }
 };
 
