@@ -214,6 +214,22 @@ private slots:
         walk(a11y(w));
         QCOMPARE(unnamed, QStringList());
         QCOMPARE(board.join(' '), "1 2 3 4 5 6 7 8 9 10 11 12 13 14 15 16");
+        QVERIFY2(!a11y(get("lblFlytt"))->valueInterface() && a11y(get("lblFlytt"))->actionInterface()->actionNames().isEmpty(), "the count is only read");
+        QAccessibleInterface *ljud = a11y(get<QAction>("mnuLjud"));
+        QVERIFY(ljud->state().checkable && ljud->state().checked);
+        menu("mnuLjud");
+        QVERIFY(!ljud->state().checked);
+    }
+
+    void windowAndMenus() // a fixed client area under the menu bar, the caption, and the menus with one check mark
+    {
+        QCOMPARE(w->centralWidget()->geometry(), QRect(0, w->menuBar()->height(), 307, 191));
+        QVERIFY(w->minimumSize() == w->maximumSize() && !(w->windowFlags() & Qt::WindowMaximizeButtonHint));
+        QStringList seen = {w->windowTitle()}; // then each menu and its items, + for a check mark, ! for a shortcut
+        for (QAction *top : w->menuBar()->actions())
+            for (QAction *item : QList<QAction *>{top} + top->menu()->actions())
+                seen << item->text() + (item->isChecked() ? "+" : "") + (item->shortcut().isEmpty() ? "" : "!");
+        QCOMPARE(seen, QStringList({" Glidor av Brickmakare", "&Meny", "&Blanda", "", "&Avsluta", "&Inställningar", "&Ljud+", "&Hjälp", "&Hur man gör"}));
     }
 
     void wholeGame()
