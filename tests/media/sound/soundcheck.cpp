@@ -37,7 +37,8 @@ int main(int argc, char *argv[])
             std::this_thread::sleep_for(std::chrono::milliseconds(std::atoi(argv[i] + 1)));
             baselineKb = baselineKb ? baselineKb : usage(RUSAGE_SELF).ru_maxrss;
         } else if (argv[i][0] == '!') {
-            std::system(argv[i] + 1);
+            if (std::system(argv[i] + 1) != 0)
+                std::fprintf(stderr, "soundcheck: %s failed\n", argv[i] + 1);
         } else {
             // A call that slept, as a wait on a lock, a file or a device would,
             // or that spent over 5 ms of CPU, waited. The clock would also count
