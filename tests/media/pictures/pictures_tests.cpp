@@ -1,9 +1,8 @@
-// Tests of the tile pictures, the icon and the sky, pixel by pixel; a failed test leaves them all as PNG.
+// Tests of the tile pictures, the icon and the sky, pixel by pixel.
 #include "pictureid.h"
 #include "pictures.h"
 
 #include <QCryptographicHash>
-#include <QDir>
 #include <QSet>
 #include <QTest>
 
@@ -45,20 +44,6 @@ class PicturesTest : public QObject {
     Q_OBJECT
 
 private slots:
-    void cleanup()
-    {
-        // One set of pictures a run is enough for a person to look at.
-        static bool saved = false;
-        if (!QTest::currentTestFailed() || std::exchange(saved, true))
-            return;
-        const QDir dir(QStringLiteral(GLIDOR_FAILED_PICTURES_DIR));
-        dir.mkpath(QStringLiteral("."));
-        for (const int id : allIds)
-            picture(id).save(dir.filePath(QStringLiteral("picture-%1.png").arg(id)));
-        background().save(dir.filePath(QStringLiteral("background.png")));
-        qWarning("pictures saved in %s", GLIDOR_FAILED_PICTURES_DIR);
-    }
-
     void tileHasTheExactFrameTheFourColoursOfItsLookAndACentredNumber_data()
     {
         QTest::addColumn<int>("id");
@@ -93,8 +78,8 @@ private slots:
         QCOMPARE(inked.count(QLatin1Char('.')), number >= 10 ? 2 : 0);
     }
 
-    // Drawn once and looked at: any changed pixel is a change to review (a
-    // failed run leaves the pictures to look at). The icon's sky is left out.
+    // Drawn once and looked at: any changed pixel is a change to look at again
+    // before the digests are brought up to date. The icon's sky is left out.
     void everyTileAndTheIconsPuzzleArePixelForPixelTheReviewedOnes()
     {
         const auto digest = [](int first, int last) {
