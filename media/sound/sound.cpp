@@ -111,10 +111,10 @@ void loadOnce()
 }
 
 // Opens the back end at the player's first key or mouse press. The sound
-// stack costs about 2 MB that a window left alone never needs; loading it
+// stack costs about 2 MB that a window left alone never needs. Loading it
 // takes about as long as a sound player's own start, and the first cue comes
-// with or after such a press (a button clicks at the release), so it sounds
-// as soon as a sound player started at the same moment would.
+// with or after such a press (a button clicks at its release), so the first
+// cue is about as quick as a sound player started with the press.
 class AtFirstInput final : public QObject {
     bool eventFilter(QObject *, QEvent *event) override
     {
