@@ -71,7 +71,9 @@ std::string programDirectory()
 void load()
 {
     directory = programDirectory();
-    void *module = ::dlopen((directory + "/" GLIDOR_SOUND_MODULE).c_str(), RTLD_NOW | RTLD_LOCAL);
+    // Lazily: libsndfile brings codec libraries whose functions the game never
+    // calls, and binding all of their symbols up front would delay the first cue.
+    void *module = ::dlopen((directory + "/" GLIDOR_SOUND_MODULE).c_str(), RTLD_LAZY | RTLD_LOCAL);
     if (!module)
         return;
     const auto start = reinterpret_cast<StartBackEnd>(::dlsym(module, StartSymbol));
