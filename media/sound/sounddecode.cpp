@@ -160,8 +160,8 @@ std::optional<StreamFormat> streamFormat(int rate, int channels, const int *sndf
     if (rate < 1 || channels < 1 || std::uint32_t(channels) > PA_CHANNELS_MAX)
         return std::nullopt;
     StreamFormat f{};
-    f.spec = {PA_SAMPLE_FLOAT32NE, std::uint32_t(rate), std::uint8_t(channels)};
-    if (!pa_sample_spec_valid(&f.spec))
+    f.sample = {PA_SAMPLE_FLOAT32NE, std::uint32_t(rate), std::uint8_t(channels)};
+    if (!pa_sample_spec_valid(&f.sample))
         return std::nullopt;
     f.map.channels = std::uint8_t(channels);
     bool named = sndfileMap != nullptr;
@@ -220,7 +220,7 @@ std::size_t SoundFile::read(float *out, std::size_t frames)
         return 0;
     // A float file may hold anything; the server mixes what we hand it with
     // other programs' sound, where NaN would spread.
-    std::replace_if(out, out + got * m_format.spec.channels, [](float v) { return !std::isfinite(v); }, 0.0f);
+    std::replace_if(out, out + got * m_format.sample.channels, [](float v) { return !std::isfinite(v); }, 0.0f);
     return std::size_t(got);
 }
 

@@ -15,7 +15,7 @@ namespace glidor::sound {
 // What the sound server is told about a stream: the file's own rate, channel
 // count and channel positions, with samples as float; the server converts.
 struct StreamFormat {
-    pa_sample_spec spec;
+    pa_sample_spec sample;
     pa_channel_map map;
 };
 
@@ -37,7 +37,7 @@ public:
     ~SoundFile();
 
     const StreamFormat &format() const { return m_format; }
-    // Reads up to `frames` frames into `out` (format().spec.channels floats
+    // Reads up to `frames` frames into `out` (format().sample.channels floats
     // each) and gives the number read: 0 at the end or when the file fails.
     // Values that are not numbers come out as 0.
     std::size_t read(float *out, std::size_t frames);

@@ -102,7 +102,7 @@ private:
     void startStream()
     {
         const StreamFormat &f = m_file->format();
-        m_stream = pa_stream_new(m_context, "Glidor", &f.spec, &f.map);
+        m_stream = pa_stream_new(m_context, "Glidor", &f.sample, &f.map);
         if (!m_stream) {
             m_file.reset();
             return;
@@ -116,7 +116,7 @@ private:
                 static_cast<Engine *>(self)->stopSound();
         }, this);
         const auto minus1 = std::uint32_t(-1);
-        const pa_buffer_attr attr{minus1, std::uint32_t(pa_usec_to_bytes(BufferUsec, &f.spec)), minus1, minus1, minus1};
+        const pa_buffer_attr attr{minus1, std::uint32_t(pa_usec_to_bytes(BufferUsec, &f.sample)), minus1, minus1, minus1};
         if (pa_stream_connect_playback(m_stream, nullptr, &attr, PA_STREAM_NOFLAGS, nullptr, nullptr) < 0)
             stopSound();
     }
@@ -127,7 +127,7 @@ private:
     {
         if (!m_file)
             return; // the file has ended, the server plays out what it has
-        const size_t frameBytes = pa_frame_size(&m_file->format().spec);
+        const size_t frameBytes = pa_frame_size(&m_file->format().sample);
         while (m_file && bytes >= frameBytes) {
             void *buffer = nullptr;
             size_t size = bytes;

@@ -16,7 +16,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
     if (ftruncate(fd, 0) != 0 || pwrite(fd, data, size, 0) != ssize_t(size))
         return 0;
     if (auto file = glidor::sound::SoundFile::open(path.c_str())) {
-        std::vector<float> chunk(std::size_t(1024) * file->format().spec.channels);
+        std::vector<float> chunk(std::size_t(1024) * file->format().sample.channels);
         while (file->read(chunk.data(), 1024) > 0) {
         }
     }

@@ -52,7 +52,7 @@ private slots:
         const int saved = dup(2), printed = memfd_create("stderr", 0);
         dup2(printed, 2);
         auto file = glidor::sound::SoundFile::open(QFile::encodeName(dir.filePath("sound")));
-        std::size_t frames = 0, channels = file ? file->format().spec.channels : 0;
+        std::size_t frames = 0, channels = file ? file->format().sample.channels : 0;
         std::vector<float> chunk(333 * channels);
         bool numbers = true;
         for (std::size_t n; file && (n = file->read(chunk.data(), 333)) > 0; frames += n)
@@ -64,11 +64,11 @@ private slots:
             return;
         char positions[PA_CHANNEL_MAP_SNPRINT_MAX];
         pa_channel_map_snprint(positions, sizeof positions, &file->format().map);
-        QCOMPARE(QString::number(file->format().spec.rate) + ' ' + positions, stream);
-        QCOMPARE(file->format().spec.format, PA_SAMPLE_FLOAT32NE);
-        QVERIFY(pa_channel_map_compatible(&file->format().map, &file->format().spec));
+        QCOMPARE(QString::number(file->format().sample.rate) + ' ' + positions, stream);
+        QCOMPARE(file->format().sample.format, PA_SAMPLE_FLOAT32NE);
+        QVERIFY(pa_channel_map_compatible(&file->format().map, &file->format().sample));
         QVERIFY(numbers);
-        const std::size_t rate = file->format().spec.rate;
+        const std::size_t rate = file->format().sample.rate;
         QVERIFY2(frames >= rate / 10 && frames < rate / 10 + 1024, qPrintable(QString::number(frames))); // ADPCM and GSM pad their last blocks
     }
 };
