@@ -1,11 +1,5 @@
-// Plays cues through the real play operation and checks what an audio server's sink really received.
-//
-// Each case runs soundcheck, which plays cues as its command line says, from a
-// folder of its own holding the case's sound files, while parec records the
-// monitor of the null sink of a PulseAudio server that only these tests use.
-// Each 10 ms of the recording is labelled by the test tone it holds, so what
-// was heard reads like "B100 A200 C300": tones in order, with their lengths in
-// milliseconds.
+// Plays cues through the real play operation, in soundcheck, and records what
+// the null sink of a PulseAudio server of the tests' own really received.
 #include <QProcess>
 #include <QRegularExpression>
 #include <QTemporaryDir>
@@ -17,15 +11,11 @@
 
 namespace {
 
-// A window of 10 ms, which every test tone fills with whole periods. The tones
-// A, B, C and D are 500, 1000, 1500 and 2000 Hz; D is the decoy's.
+// 10 ms windows, filled with whole periods of the tones A, B, C and D: 500, 1000, 1500 and 2000 Hz.
 constexpr int Rate = 44100, Window = Rate / 100;
 
-// Shell set-up of a case's folder, before the case's own: soundcheck with the
-// back end beside it, as in an installed game; Move.wav "B100 A200", Done.wav
-// "C300", and Warm.wav, played first so that loading the back end does not
-// shift the sounds measured, 50 ms of silence. The game runs from the folder
-// work/, whose decoys must never be heard. $STOP, $KILL and $START act on the server.
+// Every case's folder: soundcheck with the back end beside it; Move.wav "B100 A200", Done.wav "C300",
+// Warm.wav, silence played first to load the back end; the decoys (D) in work/, where it runs.
 const QString Prelude = "set -e\ncp '" SOUNDCHECK_PATH "' . && ln -s '" SOUND_MODULE_PATH "' . && BUILD='" BUILD_DIR
                         "' && start='bash " SOUND_SERVER_SCRIPT R"( start'
 tone() { sox -n -r 44100 -b 16 -c 1 "$1" synth "$3" sine "$2" vol .5; }
@@ -54,12 +44,9 @@ bad Move.wav: missing | rm Move.wav | Done.wav @200 Move.wav @500 | C200
 bad Move.wav: a FIFO | rm Move.wav && mkfifo Move.wav | Done.wav @200 Move.wav @500 | C200
 )";
 
-// What a mono 16-bit recording holds, as "B100 A200": tones in order, each
-// length rounded to 100 ms, which leaves room for the scheduling of a busy
-// machine yet shows a cut tail or an overlap. Each 10 ms is silence, one test
-// tone, or '#' for anything else (two tones at once, other sound; any sound
-// with `anySound`). Runs under 30 ms go: a window or two of mixed labels is
-// how one sound hands over to the next.
+// A recording as "B100 A200": its tones in order, lengths rounded to 100 ms, enough to show a cut or an
+// overlap on a busy machine; '#' for any other sound (for all sound with `anySound`). A run under 30 ms
+// is one sound handing over to the next, and goes.
 QString heard(const QByteArray &raw, bool anySound)
 {
     QString labels;
@@ -97,12 +84,10 @@ class SoundTests : public QObject {
 private slots:
     void initTestCase()
     {
-        // Should this program die, the server ends by itself 10 s after its last client.
         QCOMPARE(QProcess::execute("bash", {SOUND_SERVER_SCRIPT, "start", m_server.path(), "10"}), 0);
         qputenv("SERVER", QFile::encodeName(m_server.path()));
         qputenv("PULSE_SERVER", "unix:" + QFile::encodeName(m_server.filePath("native")));
-        // One recording for every case: a new parec takes over a second to deliver its first data.
-        // 16-bit samples at 44.1 kHz, as parec gives them unless told otherwise.
+        // One recording for all cases, in parec's 16-bit 44.1 kHz: a new one takes a second to start.
         m_recorder.start("parec", {"-d", "@DEFAULT_MONITOR@", "--raw", "--channels=1", "--latency-msec=10"});
         QVERIFY(m_recorder.waitForReadyRead(10000));
     }
@@ -121,8 +106,7 @@ private slots:
             QTest::newRow(qPrintable(line.section('|', 0, 0).trimmed())) << line.split('|');
     }
 
-    // soundcheck must end by itself, and soon, with status 0, and print
-    // nothing, which also means that every play call returned at once.
+    // soundcheck must end by itself, soon, with status 0 and not a word: every play call returned at once.
     void heardAsExpected()
     {
         QFETCH(QStringList, fields);
@@ -133,8 +117,7 @@ private slots:
         m_recorder.readAll(); // what came before this case
         QByteArray recording;
         game.start("sh", {"-c", Prelude + setup + "\ncd work && exec ../soundcheck Warm.wav @300 " + steps});
-        // Waiting with the event loop running keeps the recording flowing; a
-        // recorder that lost its server starts again. No case plans more than 3 s.
+        // The recording flows while the event loop runs; a recorder that lost its server starts again.
         QVERIFY(QTest::qWaitFor([&] {
             recording += m_recorder.readAll();
             if (m_recorder.state() == QProcess::NotRunning)

@@ -1,9 +1,6 @@
-// A stand-in for the game in the sound tests: plays the cues its command line asks for, as the window would.
-//
-// Each argument is one step: "@N" waits N milliseconds, "!CMD" runs the shell
-// command CMD, any other word is a file name for sound::play. It prints
-// nothing unless a play call waited or its peak memory grew by over 5 MB after
-// the first wait, and SIGALRM ends it if ending takes over 100 ms.
+// The game's stand-in in the sound tests. Each argument is a step: "@N" waits N ms, "!CMD" runs a shell
+// command, any other word is a file for sound::play. It prints nothing unless a play call waited or its
+// peak memory grew by over 5 MB after the first wait, and SIGALRM ends it if ending takes over 100 ms.
 #include "sound.h"
 
 #include <chrono>
@@ -40,9 +37,8 @@ int main(int argc, char *argv[])
             if (std::system(argv[i] + 1) != 0)
                 std::fprintf(stderr, "soundcheck: %s failed\n", argv[i] + 1);
         } else {
-            // A call that slept, as a wait on a lock, a file or a device would,
-            // or that spent over 5 ms of CPU, waited. The clock would also count
-            // time lost to other busy processes, which is no wait of ours.
+            // A call that slept (on a lock, a file, a device) or spent 5 ms of CPU waited; the clock
+            // would also count time lost to other busy processes.
             const rusage before = usage(RUSAGE_THREAD);
             glidor::sound::play(argv[i]);
             const rusage after = usage(RUSAGE_THREAD);
