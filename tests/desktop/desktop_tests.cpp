@@ -38,7 +38,6 @@ private slots:
     void cleanupTestCase() { m_wm.kill(); m_wm.waitForFinished(); }
     void cleanup() { m_game.kill(); m_game.waitForFinished(); }
 
-
     void opensCentredWithItsFrameAndMatchesItsMenuEntry_data()
     {
         QTest::addColumn<int>("scale");
@@ -87,8 +86,7 @@ private slots:
         run("xdotool", {"key", "--window", m_window, "alt+m"});
         QTest::qWait(300);
         run("xdotool", {"key", "a"});
-        QVERIFY(m_game.waitForFinished(5000));
-        QCOMPARE(m_game.exitStatus(), QProcess::NormalExit);
+        QVERIFY(m_game.waitForFinished(5000) && m_game.exitStatus() == QProcess::NormalExit);
         QCOMPARE(m_game.exitCode(), 0);
     }
 
