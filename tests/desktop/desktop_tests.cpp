@@ -77,10 +77,7 @@ private slots:
             const QImage before = board();
             run("xdotool", {"mousemove", "--window", m_window, QString::number(48 + 32 * (k % 4)),
                             QString::number(m_menu + 48 + 32 * (k / 4)), "click", "1"});
-            for (int wait = 0; wait < 10 && !moved; ++wait) {
-                QTest::qWait(40);
-                moved = board() != before;
-            }
+            moved = QTest::qWaitFor([&] { return board() != before; }, 400);
         }
         QVERIFY2(moved, "no press on any square moved a tile");
         run("xdotool", {"key", "--window", m_window, "alt+m"});
