@@ -21,8 +21,7 @@ env -u DISPLAY XDG_RUNTIME_DIR=$run WAYLAND_DISPLAY=glidor-test QT_QPA_PLATFORM=
 grep -q 'wl_surface@[0-9]*\.attach(wl_buffer' "$run/log" || fail "no frame was shown"
 app_id=$(sed -n 's/.*set_app_id("\(.*\)")/\1/p' "$run/log")
 [ "$app_id.desktop" = "$(basename "$entry")" ] || fail "app id '$app_id' does not name the desktop entry"
-# Not resizable: the smallest and the largest size are the same, 307 wide with a
-# menu bar above the 191 high client area.
+# Not resizable: as small as it is large, 307 wide, a menu bar above the 191 high client area.
 min=$(sed -n 's/.*set_min_size(\(.*\))/\1/p' "$run/log" | tail -n 1)
 max=$(sed -n 's/.*set_max_size(\(.*\))/\1/p' "$run/log" | tail -n 1)
 [ "$min" = "$max" ] || fail "resizable: from $min to $max"

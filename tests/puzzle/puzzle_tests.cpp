@@ -30,14 +30,15 @@ struct Screen : WindowOps {
     void seedRandom() override { seeded = true; }
     float drawRandom() override
     {
-        ++drawsMade, drawsSeenByPlayer += counterShown;
+        ++drawsMade;
+        drawsSeenByPlayer += counterShown;
         const float r = draws.empty() ? drawFor(int(std::find(picture.begin() + 1, picture.end(), 0) - picture.begin())) : draws.front();
         if (!draws.empty())
             draws.pop_front();
         return r;
     }
-    void createSquare(int k) override { ++created, open[k] = true; } // a new control takes the mouse
-    void placeSquare(int k, int x, int y) override { left[k] = x, top[k] = y; }
+    void createSquare(int k) override { ++created; open[k] = true; } // a new control takes the mouse
+    void placeSquare(int k, int x, int y) override { left[k] = x; top[k] = y; }
     void showSquare(int k) override { shown[k] = true; }
     void enableSquare(int k, bool on) override { open[k] = on; }
     void setSquarePicture(int k, int id) override { picture[k] = id; }
@@ -66,7 +67,8 @@ struct Game {
             std::string word;
             in >> word;
             const int tile = word == "_" ? 16 : std::stoi(word);
-            b.Squares[k].Tile = tile, s.picture[k] = tile == 16 ? 0 : pictureId(k, tile);
+            b.Squares[k].Tile = tile;
+            s.picture[k] = tile == 16 ? 0 : pictureId(k, tile);
             b.EmptySquare = tile == 16 ? std::uint8_t(k) : b.EmptySquare;
         }
     }
@@ -93,10 +95,10 @@ struct Game {
     {
         const std::string arg = what.substr(what.find(' ') + 1);
         const std::map<std::string, int> keys{{"Left", KeyLeft}, {"Up", KeyUp}, {"Right", KeyRight}, {"Down", KeyDown}};
-        if (what.starts_with("press"))
-            p.MoveTile(std::int16_t(std::stoi(arg))), p.CheckSolved();
-        else
-            p.Form_KeyDown(keys.contains(arg) ? keys.at(arg) : std::stoi(arg));
+        if (!what.starts_with("press"))
+            return p.Form_KeyDown(keys.contains(arg) ? keys.at(arg) : std::stoi(arg));
+        p.MoveTile(std::int16_t(std::stoi(arg)));
+        p.CheckSolved();
     }
 };
 
