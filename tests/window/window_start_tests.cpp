@@ -6,33 +6,32 @@ class StartTest : public QObject {
 private slots:
     void start_data()
     {
-        QTest::addColumn<QString>("settings"); // made after the display variables are unset
-        QTest::addColumn<QStringList>("args");
-        QTest::addColumn<QString>("said");     // the line it ends with, or what it passes on from Qt while it runs
-        QTest::newRow("no display set") << "" << QStringList() << "ingen skärm hittades (DISPLAY saknas)";
-        QTest::newRow("no X server there") << "DISPLAY=:4711" << QStringList() << "ingen kontakt med skärmen :4711";
-        QTest::newRow("Wayland without a compositor")
-            << "QT_QPA_PLATFORM=wayland DISPLAY=:4711 XDG_RUNTIME_DIR=@" << QStringList() << "ingen kontakt med Wayland-skärmen";
-        QTest::newRow("a platform that does not exist")
-            << "QT_QPA_PLATFORM=nosuch DISPLAY=:4711" << QStringList() << "fönsterplattformen \"nosuch\" finns inte";
+        QTest::addColumn<QString>("run"); // settings made after the display variables are unset, then arguments
+        QTest::addColumn<QString>("said"); // the line it ends with, or what it passes on from Qt while it runs
+        QTest::newRow("no display set") << "" << "ingen skärm hittades (DISPLAY saknas)";
+        QTest::newRow("no X server there") << "DISPLAY=:4711" << "ingen kontakt med skärmen :4711";
+        QTest::newRow("Wayland without a compositor") << "QT_QPA_PLATFORM=wayland DISPLAY=:4711 XDG_RUNTIME_DIR=@" << "ingen kontakt med Wayland-skärmen";
+        QTest::newRow("a platform that does not exist") << "QT_QPA_PLATFORM=nosuch DISPLAY=:4711" << "fönsterplattformen \"nosuch\" finns inte";
         // Qt's own options are not the game's: -platform on the command line changes nothing.
-        QTest::newRow("Qt's options on the command line")
-            << "" << QStringList{"-platform", "offscreen"} << "ingen skärm hittades (DISPLAY saknas)";
+        QTest::newRow("Qt's options on the command line") << "-platform offscreen" << "ingen skärm hittades (DISPLAY saknas)";
         // Qt warns at start without a runtime folder; the warning is passed on and the game runs.
-        QTest::newRow("offscreen") << "QT_QPA_PLATFORM=offscreen" << QStringList() << "XDG_RUNTIME_DIR not set";
+        QTest::newRow("offscreen") << "QT_QPA_PLATFORM=offscreen" << "XDG_RUNTIME_DIR not set";
     }
     void start()
     {
-        QFETCH(QString, settings);
-        QFETCH(QStringList, args);
+        QFETCH(QString, run);
         QFETCH(QString, said);
         const bool fails = !said.contains("XDG");
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
         for (const char *name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM", "XDG_RUNTIME_DIR"})
             env.remove(name);
         QTemporaryDir runtime; // @: a runtime folder where Wayland finds no socket
-        for (const QString &setting : settings.split(' ', Qt::SkipEmptyParts))
-            env.insert(setting.section('=', 0, 0), setting.section('=', 1).replace('@', runtime.path()));
+        QStringList args;
+        for (const QString &word : run.split(' ', Qt::SkipEmptyParts))
+            if (word.contains('='))
+                env.insert(word.section('=', 0, 0), word.section('=', 1).replace('@', runtime.path()));
+            else
+                args << word;
         QProcess glidor;
         glidor.setProcessEnvironment(env);
         glidor.start(GLIDOR_EXE, args);
