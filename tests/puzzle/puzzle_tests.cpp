@@ -88,17 +88,18 @@ struct Game {
     {
         for (int k : squares)
             s.draws.push_back(drawFor(k));
-        s.drawsMade = 0;
         p.cmdBlanda_Click();
     }
     void act(const std::string &what) // "press K", "key Right", "key 36"
     {
         const std::string arg = what.substr(what.find(' ') + 1);
         const std::map<std::string, int> keys{{"Left", KeyLeft}, {"Up", KeyUp}, {"Right", KeyRight}, {"Down", KeyDown}};
-        if (!what.starts_with("press"))
-            return p.Form_KeyDown(keys.contains(arg) ? keys.at(arg) : std::stoi(arg));
-        p.MoveTile(std::int16_t(std::stoi(arg)));
-        p.CheckSolved();
+        if (what.starts_with("press")) {
+            p.MoveTile(std::int16_t(std::stoi(arg)));
+            p.CheckSolved();
+        } else {
+            p.Form_KeyDown(keys.contains(arg) ? keys.at(arg) : std::stoi(arg));
+        }
     }
 };
 

@@ -177,8 +177,7 @@ private slots:
         QTest::addRow("a run of three tells the pressed tile") << "deal" << "click 1 imgBild13" << "Bricka 13 fel plats, 3 flyttningar";
         QTest::addRow("the winning move") << "near" << "Up" << "Bricka 12 på sin plats. Löst på 1 flyttning";
         QTest::addRow("back and forth after the game") << "near" << "Up, Down, Up" << "Bricka 12 på sin plats, 3 flyttningar";
-        QTest::addRow("the help panel") << "deal" << "Alt+H, H" << "Blanda brickorna Flytta tillbaka dom igen genom att klicka på den "
-                                                                "eller de brickor du vill flytta eller använd piltangenterna. Lycka till!";
+        QTest::addRow("the help panel") << "deal" << "Alt+H, H" << "Blanda brickorna Flytta tillbaka dom igen genom att klicka på den eller de brickor du vill flytta eller använd piltangenterna. Lycka till!";
         QTest::addRow("a key that moves nothing") << "near" << "Left" << "nothing";
     }
     void heard()
