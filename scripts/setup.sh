@@ -9,9 +9,9 @@ packages=(
   # run: the platform plugins and the faces that stand in for Comic Sans MS and Verdana
   qt6-qpa-plugins fonts-comic-neue fonts-dejavu-core
   # tests
-  libgtest-dev libgmock-dev clang libclang-rt-14-dev
+  libgtest-dev libgmock-dev clang libclang-rt-dev
   qt6-base-private-dev  # the window tests switch accessibility on to record what a screen reader is sent
-  xvfb xauth xdotool pulseaudio pulseaudio-utils sox
+  xvfb xauth xdotool x11-utils pulseaudio pulseaudio-utils sox
   appstream desktop-file-utils dpkg-dev file lintian
   # the desktop tests: a window manager, a Wayland compositor and Qt's Wayland plugin
   openbox weston qt6-wayland
