@@ -26,15 +26,7 @@ done
 
 # This machine's own tools: mmdebstrap and git make the root and the clone;
 # the play step watches the game's window through Xvfb and xwininfo.
-tools=(mmdebstrap git xvfb x11-utils)
-missing=()
-for p in "${tools[@]}"; do
-  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
-done
-if [ ${#missing[@]} -gt 0 ]; then
-  DEBIAN_FRONTEND=noninteractive apt-get update -qq
-  DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
-fi
+bash "$top/scripts/setup.sh" roots
 
 # Not under /tmp: inside the namespace /tmp is a tmpfs of its own.
 work=$(mktemp -d /var/tmp/glidor-fresh.XXXXXX)

@@ -1,23 +1,40 @@
 #!/usr/bin/env bash
-# Installs every Debian 12 package Glidor needs to build, run and test. Safe to run again.
+# Installs the Debian packages Glidor needs, on Debian 12 or 13. Safe to run again.
+#
+#   setup.sh          to build and play the game
+#   setup.sh tests    to build it and run every test
+#   setup.sh bench    to run the benchmark too
+#   setup.sh roots    to check the set-up in brand-new Debian roots (fresh-root.sh)
 set -euo pipefail
 
-packages=(
-  # build
+play=(
   cmake g++ make pkg-config
   qt6-base-dev libpulse-dev libsndfile1-dev
-  # run: the platform plugins and the faces that stand in for Comic Sans MS and Verdana
+  # the platform plugins and the faces that stand in for Comic Sans MS and Verdana
   qt6-qpa-plugins fonts-comic-neue fonts-dejavu-core
-  # tests
+)
+tests=(
+  "${play[@]}"
   libgtest-dev libgmock-dev clang libclang-rt-dev
   qt6-base-private-dev  # the window tests switch accessibility on to record what a screen reader is sent
   xvfb xauth xdotool x11-utils pulseaudio pulseaudio-utils sox
   appstream desktop-file-utils dpkg-dev file lintian
   # the desktop tests: a window manager, a Wayland compositor and Qt's Wayland plugin
   openbox weston qt6-wayland
-  # the benchmark's window watcher
-  libxcb1-dev libxcb-damage0-dev libxcb-xtest0-dev
 )
+bench=(
+  "${tests[@]}"
+  libxcb1-dev libxcb-damage0-dev libxcb-xtest0-dev  # the benchmark's window watcher
+)
+roots=(mmdebstrap git xvfb x11-utils)
+
+case "${1:-play}" in
+play) packages=("${play[@]}") ;;
+tests) packages=("${tests[@]}") ;;
+bench) packages=("${bench[@]}") ;;
+roots) packages=("${roots[@]}") ;;
+*) echo "usage: $0 [tests|bench|roots]" >&2; exit 2 ;;
+esac
 
 missing=()
 for p in "${packages[@]}"; do

@@ -2,7 +2,7 @@
 # Installs what is needed, builds Glidor and runs every test: the normal build, then a sanitised one.
 set -euo pipefail
 cd "$(dirname "$0")/.."
-bash scripts/setup.sh
+bash scripts/setup.sh tests
 
 jobs=$(nproc)
 
