@@ -1,16 +1,21 @@
 // Draws the program's icon at every size a desktop asks for, once, at build time, into a C++ source file.
 #include <QImage>
 
+#include <algorithm>
 #include <cstdio>
+#include <cstdlib>
+#include <vector>
 
 #include "pictures.h"
 
-// Usage: icon_bake OUT.cpp
+// Usage: icon_bake OUT.cpp SIZE...
 int main(int argc, char *argv[])
 {
-    if (argc != 2)
+    std::vector<int> sizes;
+    for (int i = 2; i < argc; ++i)
+        sizes.push_back(std::atoi(argv[i]));
+    if (sizes.empty() || std::find(sizes.begin(), sizes.end(), 0) != sizes.end())
         return 2;
-    constexpr int sizes[] = {16, 24, 32, 48, 64, 128, 256};
     FILE *out = std::fopen(argv[1], "w");
     if (!out)
         return 1;

@@ -15,8 +15,8 @@ QImage picture(int id);
 // drawn anew for that size, the same picture at 32.
 QImage drawIcon(int size);
 
-// The icon at every size a desktop asks for (16, 24, 32, 48, 64, 128 and 256),
-// drawn at build time.
+// The icon at every size a desktop asks for, smallest first, drawn at build
+// time (the build lists the sizes, in GLIDOR_ICON_SIZES).
 QList<QImage> icons();
 
 // The seamless 200 by 200 sky texture that the window stretches behind the board.
