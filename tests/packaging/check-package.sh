@@ -1,9 +1,10 @@
 #!/usr/bin/env bash
 # Checks the install tree (install) or the Debian package (package) of a build.
-# Usage: check-package.sh install|package BUILD_DIR PROGRAM_DIR LINK_DIR yes|no
+# Usage: check-package.sh install|package BUILD_DIR PROGRAM_DIR LINK_DIR yes|no ICON_SIZE...
 # (the two folders relative to the prefix; yes: built with Debian's hardening flags)
 set -euo pipefail
 mode=$1 build=$2 program_dir=$3 link_dir=$4 hardened=$5
+shift 5
 out=$(mktemp -d)
 trap 'rm -rf "$out"' EXIT
 fail() { echo "FAIL: $*"; exit 1; }
@@ -24,6 +25,11 @@ else
     dpkg-deb -f "$deb" Depends | grep -q "$dep" || fail "package does not depend on $dep"
   done
   dpkg-deb -x "$deb" "$out/root"
+  # No trace of the machine that built it: neither the source nor the build folder.
+  if [ "$hardened" = yes ]; then
+    src=$(cd "$(dirname "$0")/../.." && pwd)
+    ! grep -rlaF -e "$src" -e "$(cd "$build" && pwd)" "$out/root" || fail "the package holds a build path"
+  fi
 fi
 usr=$out/root/usr
 
@@ -38,9 +44,14 @@ gzip -t "$usr/share/man/man6/glidor.6.gz" "$usr/share/doc/glidor/changelog.gz" |
 desktop=$usr/share/applications/$app.desktop
 desktop-file-validate "$desktop" || fail "desktop entry rejected"
 grep -qx 'StartupWMClass=Glidor' "$desktop" || fail "desktop entry does not name the window class"
-appstreamcli validate --no-net --pedantic "$usr/share/metainfo/$app.metainfo.xml" >/dev/null || fail "AppStream metadata rejected"
-for size in 16 24 32 48 64 128 256; do
-  [ "$(file -b "$usr/share/icons/hicolor/${size}x$size/apps/$app.png" | cut -d, -f1-2)" = "PNG image data, $size x $size" ] || fail "no $size icon"
+metainfo=$usr/share/metainfo/$app.metainfo.xml
+appstreamcli validate --no-net --pedantic "$metainfo" >"$out/appstream" || fail "AppStream metadata rejected: $(cat "$out/appstream")"
+# The menu entry, its icon and the software centre's entry must name each other.
+launchable=$(sed -n 's|.*<launchable type="desktop-id">\(.*\)</launchable>.*|\1|p' "$metainfo")
+[ -n "$launchable" ] && [ -f "$usr/share/applications/$launchable" ] || fail "the metadata launches '$launchable', which is not installed"
+icon=$(sed -n 's/^Icon=//p' "$desktop")
+for size in "$@"; do
+  [ "$(file -b "$usr/share/icons/hicolor/${size}x$size/apps/$icon.png" | cut -d, -f1-2)" = "PNG image data, $size x $size" ] || fail "no $size icon named '$icon'"
 done
 
 # The sound module is opened only at the first sound: its libraries must be there.
