@@ -6,26 +6,29 @@
 #
 # RELEASE is a Debian suite (bookworm for 12, trixie for 13). The steps run in
 # the order given, in the same root:
-#   play  the play command, under an X server of this script's own, until the
-#         game's window is on the screen; then the game is closed
-#   test  the test command, which must pass
+#   play     the play command, until the game's window is on the screen
+#   test     the test command, which must pass
+#   package  the package command; the package is installed with apt and started
+#            from its menu entry, and a second build of it, from a second clone
+#            in another folder, must give the same bytes
+# The game's windows open on an X server of this script's own.
 #
 # Needs root. The root is made with mmdebstrap and entered in a mount and PID
 # namespace of its own, so every mount and every process made in it is gone
 # when this script ends, however it ends; the root's folder is removed too.
 set -euo pipefail
 top=$(cd "$(dirname "$0")/.." && pwd)
-usage() { echo "usage: $0 bookworm|trixie play|test..." >&2; exit 2; }
+usage() { echo "usage: $0 bookworm|trixie play|test|package..." >&2; exit 2; }
 [ $# -ge 2 ] || usage
 release=$1
 shift
 for step in "$@"; do
-  case "$step" in play|test) ;; *) usage ;; esac
+  case "$step" in play|test|package) ;; *) usage ;; esac
 done
 [ "$(id -u)" -eq 0 ] || { echo "fresh-root.sh: needs root, to make a root file system and enter it" >&2; exit 2; }
 
-# This machine's own tools: mmdebstrap and git make the root and the clone;
-# the play step watches the game's window through Xvfb and xwininfo.
+# This machine's own tools: mmdebstrap and git make the root and the clones,
+# Xvfb and xwininfo show and find the game's window.
 bash "$top/scripts/setup.sh" roots
 
 # Not under /tmp: inside the namespace /tmp is a tmpfs of its own.
@@ -48,8 +51,11 @@ echo "== Debian $release: a new minimal root"
 mmdebstrap --quiet --variant=minbase "$release" "$root"
 cp /etc/resolv.conf "$root/etc/resolv.conf"
 commit=$(git -C "$top" rev-parse HEAD)
-git clone --quiet --no-hardlinks "$top" "$root/root/glidor"
-git -C "$root/root/glidor" checkout --quiet --detach "$commit"
+# The second clone, for the second build of the package, lies elsewhere.
+for clone in root/glidor var/tmp/elsewhere/glidor-again; do
+  git clone --quiet --no-hardlinks "$top" "$root/$clone"
+  git -C "$root/$clone" checkout --quiet --detach "$commit"
+done
 echo "== Debian $release: commit $(git -C "$top" log -1 --format='%h %s')"
 
 # The rest runs inside the namespace. PID 1 there is the shell below; when it
@@ -65,47 +71,63 @@ inner() {
   mount --rbind /dev "$root/dev"
   mount --make-rslave "$root/dev"
   mount -t tmpfs tmpfs "$root/tmp"
+
+  # The X server; the root reaches it through its socket.
+  Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp 3>/tmp/display >/tmp/xvfb.log 2>&1 &
+  local i
+  for i in $(seq 100); do [ -s /tmp/display ] && break; sleep 0.1; done
+  [ -s /tmp/display ] || { echo "fresh-root.sh: Xvfb did not start:" >&2; cat /tmp/xvfb.log >&2; exit 1; }
+  local display=:$(cat /tmp/display)
+  mkdir -p "$root/tmp/.X11-unix" "$root/tmp/runtime"
+  chmod 700 "$root/tmp/runtime"
+  mount --bind /tmp/.X11-unix "$root/tmp/.X11-unix"
+
   # What a login on a new machine has; no locale is set, as on a minimal one.
-  local env=(env -i PATH=/usr/local/sbin:/usr/local/bin:/usr/sbin:/usr/bin:/sbin:/bin HOME=/root)
+  local path=/usr/local/sbin:/usr/local/bin:/usr/sbin:/usr/bin:/sbin:/bin
+  local env=(env -i PATH=$path HOME=/root)
+  # A desktop session's: a display, a runtime folder, the games on the path.
+  local desktop=(env -i PATH=$path:/usr/local/games:/usr/games HOME=/root DISPLAY="$display" XDG_RUNTIME_DIR=/tmp/runtime)
+
+  # Runs COMMAND in the root as a desktop session would, until the game's
+  # window is on the screen, then closes the game. Installing and building
+  # come first and take minutes.
+  window() {
+    local what=$1 command=$2
+    chroot "$root" "${desktop[@]}" bash -c "$command" >/tmp/run.log 2>&1 &
+    local game=$!
+    for i in $(seq 1800); do
+      if xwininfo -display "$display" -root -tree 2>/dev/null | grep -q '("glidor" "Glidor")'; then
+        echo "$what: the game's window is open."
+        kill "$game"
+        wait "$game" 2>/dev/null || true
+        return 0
+      fi
+      kill -0 "$game" 2>/dev/null || break
+      sleep 0.5
+    done
+    echo "fresh-root.sh: $what opened no window; what it printed:" >&2
+    cat /tmp/run.log >&2
+    return 1
+  }
+
   for step in "$@"; do
     case "$step" in
+    play)
+      echo "== Debian $release: bash scripts/play.sh"
+      window "The play command" 'cd /root/glidor && exec bash scripts/play.sh'
+      ;;
     test)
       echo "== Debian $release: bash scripts/test.sh"
       chroot "$root" "${env[@]}" bash -c 'cd /root/glidor && bash scripts/test.sh'
       ;;
-    play)
-      echo "== Debian $release: bash scripts/play.sh"
-      Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp 3>/tmp/display >/tmp/xvfb.log 2>&1 &
-      local i display=
-      for i in $(seq 100); do [ -s /tmp/display ] && break; sleep 0.1; done
-      display=:$(cat /tmp/display)
-      # The game in the root reaches the server through its socket.
-      mkdir -p "$root/tmp/.X11-unix"
-      mount --bind /tmp/.X11-unix "$root/tmp/.X11-unix"
-      mkdir -p "$root/tmp/runtime"
-      chmod 700 "$root/tmp/runtime"
-      chroot "$root" "${env[@]}" DISPLAY="$display" XDG_RUNTIME_DIR=/tmp/runtime \
-        bash -c 'cd /root/glidor && exec bash scripts/play.sh' >/tmp/play.log 2>&1 &
-      local play=$! found=
-      # Installing and building take minutes; the window comes after them.
-      for i in $(seq 1200); do
-        if xwininfo -display "$display" -root -tree 2>/dev/null | grep -q '("glidor" "Glidor")'; then
-          found=yes
-          break
-        fi
-        kill -0 "$play" 2>/dev/null || break
-        sleep 0.5
-      done
-      if [ -z "$found" ]; then
-        echo "fresh-root.sh: the play command opened no window; what it printed:" >&2
-        cat /tmp/play.log >&2
-        exit 1
-      fi
-      tail -n 1 /tmp/play.log
-      echo "The game's window is open on $display."
-      kill "$play"
-      wait "$play" 2>/dev/null || true
-      umount "$root/tmp/.X11-unix"
+    package)
+      echo "== Debian $release: bash scripts/package.sh, then apt install"
+      chroot "$root" "${env[@]}" bash -c 'cd /root/glidor && bash scripts/package.sh && apt-get install -y -qq ./build-deb/glidor_*.deb'
+      window "The menu entry" 'exec $(sed -n "s/^Exec=//p" /usr/share/applications/se.brickmakare.glidor.desktop)'
+      echo "== Debian $release: the package again, from /var/tmp/elsewhere/glidor-again"
+      chroot "$root" "${env[@]}" bash -c 'cd /var/tmp/elsewhere/glidor-again && bash scripts/package.sh >/dev/null'
+      chroot "$root" "${env[@]}" bash -c 'cmp /root/glidor/build-deb/glidor_*.deb /var/tmp/elsewhere/glidor-again/build-deb/glidor_*.deb'
+      echo "The two packages are the same, byte for byte."
       ;;
     esac
   done

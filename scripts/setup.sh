@@ -2,6 +2,7 @@
 # Installs the Debian packages Glidor needs, on Debian 12 or 13. Safe to run again.
 #
 #   setup.sh          to build and play the game
+#   setup.sh package  to build its Debian package (package.sh)
 #   setup.sh tests    to build it and run every test
 #   setup.sh bench    to run the benchmark too
 #   setup.sh roots    to check the set-up in brand-new Debian roots (fresh-root.sh)
@@ -13,12 +14,17 @@ play=(
   # the platform plugins and the faces that stand in for Comic Sans MS and Verdana
   qt6-qpa-plugins fonts-comic-neue fonts-dejavu-core
 )
-tests=(
+package=(
   "${play[@]}"
+  dpkg-dev file  # CPack finds the libraries the package depends on with dpkg-shlibdeps
+  git            # the package's dates are the last commit's
+)
+tests=(
+  "${package[@]}"
   libgtest-dev libgmock-dev clang libclang-rt-dev
   qt6-base-private-dev  # the window tests switch accessibility on to record what a screen reader is sent
   xvfb xauth xdotool x11-utils pulseaudio pulseaudio-utils sox
-  appstream desktop-file-utils dpkg-dev file lintian
+  appstream desktop-file-utils lintian
   # the desktop tests: a window manager, a Wayland compositor and Qt's Wayland plugin
   openbox weston qt6-wayland
 )
@@ -30,10 +36,11 @@ roots=(mmdebstrap git xvfb x11-utils)
 
 case "${1:-play}" in
 play) packages=("${play[@]}") ;;
+package) packages=("${package[@]}") ;;
 tests) packages=("${tests[@]}") ;;
 bench) packages=("${bench[@]}") ;;
 roots) packages=("${roots[@]}") ;;
-*) echo "usage: $0 [tests|bench|roots]" >&2; exit 2 ;;
+*) echo "usage: $0 [package|tests|bench|roots]" >&2; exit 2 ;;
 esac
 
 missing=()

@@ -22,7 +22,7 @@ int main(int, char *[])
     // What a desktop matches against the menu entry: the X11 window class and
     // the Wayland app id.
     QApplication::setApplicationName(QStringLiteral("Glidor"));
-    QApplication::setDesktopFileName(QStringLiteral("se.brickmakare.Glidor"));
+    QApplication::setDesktopFileName(QStringLiteral(GLIDOR_APP_ID));
 
     glidor::ClockRandom random;
     FrmGlidor window(random, glidor::sound::desktop());

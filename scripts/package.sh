@@ -1,0 +1,8 @@
+#!/usr/bin/env bash
+# Installs what is needed and builds the Debian package in build-deb/.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+bash scripts/setup.sh package
+cmake -S . -B build-deb -DCMAKE_BUILD_TYPE=RelWithDebInfo -DBUILD_TESTING=OFF
+cmake --build build-deb -j"$(nproc)"
+(cd build-deb && cpack -G DEB)
