@@ -1,16 +1,17 @@
 #!/usr/bin/env bash
 # Measures Glidor's start-up, memory, idleness and press latency against a minimal Qt window, from outside.
-# Usage: scripts/benchmark.sh [BUILD_DIR]   (RUNS=20 by default; needs Xvfb)
+# Usage: scripts/benchmark.sh   (RUNS=20 starts of each by default)
+# Installs what it needs and builds the game with the benchmark's tools in build-bench/.
 set -euo pipefail
 cd "$(dirname "$0")/.."
-build=${1:-build}
 runs=${RUNS:-20}
+build=build-bench
+bash scripts/setup.sh bench
+cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DBUILD_TESTING=OFF -DGLIDOR_BENCH=ON >/dev/null
+cmake --build "$build" -j"$(nproc)" >/dev/null
 glidor=$build/glidor
 minimal=$build/tools/bench/minimal-window
 xwatch=$build/tools/bench/xwatch
-for f in "$glidor" "$minimal" "$xwatch"; do
-  [ -x "$f" ] || { echo "benchmark.sh: $f missing: build $build first (targets glidor, minimal-window, xwatch)" >&2; exit 1; }
-done
 
 work=$(mktemp -d)
 xvfb=
@@ -52,7 +53,5 @@ awk '/^press/ {print $2}' "$work/session" >"$work/lat"
 printf 'press to repaint:  median %.3f ms, worst %.3f ms over %d presses that moved a tile\n' \
   "$(median <"$work/lat")" "$(sort -n "$work/lat" | tail -n 1)" "$(wc -l <"$work/lat")"
 
-# The sound cues' own latency, where the sound side provides its measurement.
-if [ -f tools/bench/cue-latency.sh ]; then
-  bash tools/bench/cue-latency.sh "$build"
-fi
+# The sound cues' own latency.
+bash tools/bench/cue-latency.sh "$build"

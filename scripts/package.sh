@@ -5,4 +5,5 @@ cd "$(dirname "$0")/.."
 bash scripts/setup.sh package
 cmake -S . -B build-deb -DCMAKE_BUILD_TYPE=RelWithDebInfo -DBUILD_TESTING=OFF
 cmake --build build-deb -j"$(nproc)"
-(cd build-deb && cpack -G DEB)
+# CPack takes the modes of the package's own members from the umask.
+(cd build-deb && umask 022 && cpack -G DEB)

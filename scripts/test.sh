@@ -6,8 +6,9 @@ bash scripts/setup.sh tests
 
 jobs=$(nproc)
 
-# The sound tests record what the game played from a PulseAudio server of our
-# own with a null sink; it runs for the tests and is stopped however they end.
+# Every game a test starts plays into a PulseAudio server of our own with a
+# null sink, never on this machine's speakers; it runs for the tests and is
+# stopped however they end. (The sound tests start one more, to record from.)
 sound_dir=$(mktemp -d /tmp/glidor-sound.XXXXXX)
 trap 'bash scripts/sound-server.sh stop "$sound_dir"; rm -rf "$sound_dir"' EXIT
 bash scripts/sound-server.sh start "$sound_dir"
