@@ -33,7 +33,13 @@ bash "$top/scripts/setup.sh" roots
 
 # Not under /tmp: inside the namespace /tmp is a tmpfs of its own.
 work=$(mktemp -d /var/tmp/glidor-fresh.XXXXXX)
+namespace=
 cleanup() {
+  # The namespace ends with its first process, which ends with unshare.
+  if [ -n "$namespace" ]; then
+    kill "$namespace" 2>/dev/null || true
+    wait "$namespace" 2>/dev/null || true
+  fi
   # Only a folder with nothing mounted under it is removed; the namespace's
   # mounts never reach this side, but a folder with /dev under it is not one
   # to take chances with.
@@ -132,6 +138,12 @@ inner() {
     esac
   done
 }
+# In the background, so that a signal to this script ends it at once.
 unshare --mount --pid --fork --kill-child --propagation private \
-  bash -c "$(declare -f inner); inner \"\$@\"" inner "$root" "$release" "$@"
+  bash -c "$(declare -f inner); inner \"\$@\"" inner "$root" "$release" "$@" &
+namespace=$!
+status=0
+wait "$namespace" || status=$?
+namespace=
+[ "$status" -eq 0 ] || { echo "== Debian $release: FAILED" >&2; exit "$status"; }
 echo "== Debian $release: passed"
