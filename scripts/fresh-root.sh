@@ -35,9 +35,10 @@ bash "$top/scripts/setup.sh" roots
 work=$(mktemp -d /var/tmp/glidor-fresh.XXXXXX)
 namespace=
 cleanup() {
-  # The namespace ends with its first process, which ends with unshare.
+  # The namespace ends with its first process, which unshare takes with it
+  # when it dies; unshare blocks SIGTERM and SIGINT, so it is killed outright.
   if [ -n "$namespace" ]; then
-    kill "$namespace" 2>/dev/null || true
+    kill -KILL "$namespace" 2>/dev/null || true
     wait "$namespace" 2>/dev/null || true
   fi
   # Only a folder with nothing mounted under it is removed; the namespace's
