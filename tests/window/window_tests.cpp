@@ -55,7 +55,7 @@ class WindowTest : public QObject {
     }
 
     // Phases: "start"; "deal" (left in order); "near" (tile 12 one move away); "win" (a deal ended by a press on the gap);
-    // "help" (the panel shown); "away" (another window between). Steps: a key sequence, or click/double, mouse button, control.
+    // "help" (the panel shown); "away" (another window between). Steps: a key sequence, or press/release/click/double, mouse button, control.
     void play(const QString &phase, const QString &input, const QList<int> &next = {12})
     {
         if (!phase.startsWith("start"))
@@ -73,7 +73,7 @@ class WindowTest : public QObject {
         for (const QString &step : input.split(", ", Qt::SkipEmptyParts)) {
             const QStringList words = step.split(' ');
             if (words.size() > 1)
-                QTest::mouseEvent(words[0] == "click" ? QTest::MouseClick : QTest::MouseDClick, w->windowHandle(), Qt::MouseButton(words[1].toInt()),
+                QTest::mouseEvent(QTest::MouseAction(QStringList({"press", "release", "click", "double"}).indexOf(words[0])), w->windowHandle(), Qt::MouseButton(words[1].toInt()),
                                   {}, get(words.value(2, "imgBild12"))->mapTo(w, QPoint(16, 10)));
             else
                 QTest::keySequence(w->windowHandle(), QKeySequence(step));
@@ -113,6 +113,7 @@ private slots:
         QApplication::setPalette(QPalette(QColor(40, 40, 40), QColor(30, 30, 30))); // light text on a dark window
         QCoreApplication::processEvents();
         QCOMPARE(w->centralWidget()->grab(words).toImage(), light);
+        away([&] { QCOMPARE(w->centralWidget()->grab(words).toImage(), light); });
     }
 
     void input_data()
@@ -126,7 +127,8 @@ private slots:
         row("before the first deal no arrow moves", "start", "Right, Shift+Down, Ctrl+Left, Alt+Up", "gap 16, button on, 0 sounds");
         row("nor any press", "start", "click 1, click 2, double 4", "gap 16, button on, 0 sounds");
         row("the keys leave the help shown", "start help", "Left, Alt+Right", "gap 16, button on, 0 sounds, help");
-        row("a press hides it", "start help", "click 4 imgBild16", "gap 16, button on, 0 sounds");
+        row("a click on a line hides it", "start help", "click 4 imgBild16", "gap 16, button on, 0 sounds");
+        row("a press on a line and a release away from it leave it shown", "start help", "press 1 lblHur3, release 1 lblHur5", "gap 16, button on, 0 sounds, help");
         row("in a game an arrow slides a tile, Shift or not", "deal", "Shift+Right", "gap 15, button off, 1 sounds");
         row("Ctrl or Alt", "deal", "Ctrl+Down, Alt+Down", "gap 8, button off, 2 sounds");
         row("an arrow off the board checks the board, here in order", "deal", "Left", "gap 16, button on, 1 sounds");
@@ -173,10 +175,10 @@ private slots:
         QTest::addColumn<QString>("input");
         QTest::addColumn<QString>("said");
         QTest::addRow("a deal from the menu starts a game") << "start" << "Alt+M, B" << "Nytt spel";
-        QTest::addRow("a tile leaves its square") << "deal" << "Down" << "Bricka 12 fel plats, 1 flyttning";
-        QTest::addRow("a run of three tells the pressed tile") << "deal" << "click 1 imgBild13" << "Bricka 13 fel plats, 3 flyttningar";
-        QTest::addRow("the winning move") << "near" << "Up" << "Bricka 12 på sin plats. Löst på 1 flyttning";
-        QTest::addRow("back and forth after the game") << "near" << "Up, Down, Up" << "Bricka 12 på sin plats, 3 flyttningar";
+        QTest::addRow("a tile leaves its square") << "deal" << "Down" << "Bricka 12, fel plats, 1 flyttning";
+        QTest::addRow("a run of three tells the pressed tile") << "deal" << "click 1 imgBild13" << "Bricka 13, fel plats, 3 flyttningar";
+        QTest::addRow("the winning move") << "near" << "Up" << "Bricka 12, på sin plats. Löst på 1 flyttning";
+        QTest::addRow("back and forth after the game") << "near" << "Up, Down, Up" << "Bricka 12, på sin plats, 3 flyttningar";
         QTest::addRow("the help panel") << "deal" << "Alt+H, H" << "Blanda brickorna Flytta tillbaka dom igen genom att klicka på den eller de brickor du vill flytta eller använd piltangenterna. Lycka till!";
         QTest::addRow("a key that moves nothing") << "near" << "Left" << "nothing";
     }
@@ -196,18 +198,23 @@ private slots:
 
     void accessibilityTree()
     {
-        QStringList unnamed, board; // anything shown that a screen reader can land on has a name; the board in reading order
+        deal({12, 11}); // tile 12 down to square 16, then tile 11 right to square 12
+        QCoreApplication::processEvents();
+        QStringList unnamed, board; // anything shown that a screen reader can land on has a name; what the board shows, in reading order
         std::function<void(QAccessibleInterface *)> walk = [&](QAccessibleInterface *node) {
             if (!node->state().invisible && node->text(QAccessible::Name).isEmpty() && node->role() != QAccessible::MenuBar)
                 unnamed << (node->object() ? node->object()->objectName() : "a message");
-            if (node->object() && node->object()->objectName().startsWith("imgBild"))
-                board << node->object()->objectName().mid(7);
+            if (!node->state().invisible && node->parent() && node->parent()->object() == w->centralWidget())
+                board << node->text(QAccessible::Name);
             for (int i = 0; i < node->childCount(); ++i)
                 walk(node->child(i));
         };
         walk(a11y(w));
         QCOMPARE(unnamed, QStringList());
-        QCOMPARE(board.join(' '), "1 2 3 4 5 6 7 8 9 10 11 12 13 14 15 16");
+        QStringList squares;
+        for (int k = 1; k <= 16; ++k)
+            squares << (k == 11 ? "Tom ruta" : k == 12 ? "Bricka 11, fel plats" : k == 16 ? "Bricka 12, fel plats" : QString("Bricka %1, på sin plats").arg(k));
+        QCOMPARE(board, squares + QStringList({"Antal", "Flyttningar", "Antal flyttningar: 0", "Blanda", "Nytt spel"}));
         QVERIFY2(!a11y(get("lblFlytt"))->valueInterface() && a11y(get("lblFlytt"))->actionInterface()->actionNames().isEmpty(), "the count is only read");
         QAccessibleInterface *ljud = a11y(get<QAction>("mnuLjud"));
         QVERIFY(ljud->state().checkable && ljud->state().checked);
@@ -224,6 +231,10 @@ private slots:
             for (QAction *item : QList<QAction *>{top} + top->menu()->actions())
                 seen << item->text() + (item->isChecked() ? "+" : "") + (item->shortcut().isEmpty() ? "" : "!");
         QCOMPARE(seen, QStringList({" Glidor av Brickmakare", "&Meny", "&Blanda", "", "&Avsluta", "&Inställningar", "&Ljud+", "&Hjälp", "&Hur man gör"}));
+        QString help; // the help lines, one below the other at their own tops in the panel
+        for (const QLabel *line : get("fraHur")->findChildren<QLabel *>())
+            help += QString::asprintf("%s %d,%d %dx%d; ", qPrintable(line->objectName()), line->x(), line->y(), line->width(), line->height());
+        QCOMPARE(help, "lblHur1 1,20 304x20; lblHur2 1,47 304x20; lblHur3 1,73 304x20; lblHur4 1,100 304x20; lblHur5 1,127 304x20; lblHur6 1,153 304x20; ");
     }
 
     void wholeGame()
