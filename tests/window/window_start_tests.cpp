@@ -32,10 +32,9 @@ private slots:
         QStringList args;
         for (const QString &word : run.split(' ', Qt::SkipEmptyParts)) {
             QString value = word.section('=', 1).replace('@', runtime.path());
-            if (word.startsWith("DISPLAY=x")) {
+            if (word.startsWith("DISPLAY=x")) { // the server says which display it took
                 xvfb.start("Xvfb", {"-displayfd", "1", "-nolisten", "tcp", "-screen", "0", "640x480" + value});
-                QVERIFY(xvfb.waitForReadyRead(20000));
-                value = ":" + xvfb.readAllStandardOutput().trimmed();
+                value = xvfb.waitForReadyRead(20000) ? ":" + xvfb.readAllStandardOutput().trimmed() : "";
             }
             if (word.contains('='))
                 env.insert(word.section('=', 0, 0), value);
@@ -46,14 +45,11 @@ private slots:
         glidor.setProcessEnvironment(env);
         glidor.start(GLIDOR_EXE, args);
         QCOMPARE(glidor.waitForFinished(fails ? 20000 : 1500), fails);
-        if (fails) { // ended by itself, not by a signal
+        if (fails) // ended by itself, not by a signal
             QCOMPARE(glidor.exitStatus() == QProcess::NormalExit ? glidor.exitCode() : -1, 1);
-            QCOMPARE(QString::fromUtf8(glidor.readAllStandardError()), "glidor: kan inte öppna fönstret: " + said + "\n");
-        } else {
-            glidor.kill();
-            glidor.waitForFinished();
-            QCOMPARE(QString::fromUtf8(glidor.readAllStandardError()), QString());
-        }
+        glidor.kill();
+        glidor.waitForFinished();
+        QCOMPARE(QString::fromUtf8(glidor.readAllStandardError()), fails ? "glidor: kan inte öppna fönstret: " + said + "\n" : QString());
         xvfb.kill();
         xvfb.waitForFinished();
     }

@@ -36,13 +36,7 @@ class WindowTest : public QObject {
     static QAccessibleInterface *a11y(QObject *o) { return QAccessible::queryAccessibleInterface(o); }
     QString name(const QString &control) const { return a11y(get(control))->text(QAccessible::Name); }
     void menu(const char *name) { get<QAction>(name)->trigger(); }
-    int gap() const // the square a screen reader calls empty
-    {
-        int k = 16;
-        while (k && name(QStringLiteral("imgBild%1").arg(k)) != "Tom ruta")
-            --k;
-        return k;
-    }
+    int gap() const { int k = 16; while (k && name(QStringLiteral("imgBild%1").arg(k)) != "Tom ruta") --k; return k; } // the square called empty
     void deal(const QList<int> &squares = {}) { deals = squares; get<QPushButton>("cmdBlanda")->click(); sounds.clear(); }
     void away(const std::function<void()> &meanwhile = [] {}) // another window active for a while
     {
@@ -111,7 +105,6 @@ private slots:
         const QRect words(166, 26, 139, 100); // "Antal", "Flyttningar" and the count, with the button out of the picture
         const QImage light = w->centralWidget()->grab(words).toImage();
         QApplication::setPalette(QPalette(QColor(40, 40, 40), QColor(30, 30, 30))); // light text on a dark window
-        QCoreApplication::processEvents();
         QCOMPARE(w->centralWidget()->grab(words).toImage(), light);
         away([&] { QCOMPARE(w->centralWidget()->grab(words).toImage(), light); });
     }
@@ -199,7 +192,6 @@ private slots:
     void accessibilityTree()
     {
         deal({12, 11}); // tile 12 down to square 16, then tile 11 right to square 12
-        QCoreApplication::processEvents();
         QStringList unnamed, board; // anything shown that a screen reader can land on has a name; what the board shows, in reading order
         std::function<void(QAccessibleInterface *)> walk = [&](QAccessibleInterface *node) {
             if (!node->state().invisible && node->text(QAccessible::Name).isEmpty() && node->role() != QAccessible::MenuBar)
@@ -211,10 +203,8 @@ private slots:
         };
         walk(a11y(w));
         QCOMPARE(unnamed, QStringList());
-        QStringList squares;
-        for (int k = 1; k <= 16; ++k)
-            squares << (k == 11 ? "Tom ruta" : k == 12 ? "Bricka 11, fel plats" : k == 16 ? "Bricka 12, fel plats" : QString("Bricka %1, på sin plats").arg(k));
-        QCOMPARE(board, squares + QStringList({"Antal", "Flyttningar", "Antal flyttningar: 0", "Blanda", "Nytt spel"}));
+        QCOMPARE(board.join("; ").remove(QRegularExpression("Bricka |, på sin plats")).replace(", fel plats", " away"), // the squares as "7" at home, "7 away" elsewhere
+                 "1; 2; 3; 4; 5; 6; 7; 8; 9; 10; Tom ruta; 11 away; 13; 14; 15; 12 away; Antal; Flyttningar; Antal flyttningar: 0; Blanda");
         QVERIFY2(!a11y(get("lblFlytt"))->valueInterface() && a11y(get("lblFlytt"))->actionInterface()->actionNames().isEmpty(), "the count is only read");
         QAccessibleInterface *ljud = a11y(get<QAction>("mnuLjud"));
         QVERIFY(ljud->state().checkable && ljud->state().checked);
@@ -230,11 +220,10 @@ private slots:
         for (QAction *top : w->menuBar()->actions())
             for (QAction *item : QList<QAction *>{top} + top->menu()->actions())
                 seen << item->text() + (item->isChecked() ? "+" : "") + (item->shortcut().isEmpty() ? "" : "!");
-        QCOMPARE(seen, QStringList({" Glidor av Brickmakare", "&Meny", "&Blanda", "", "&Avsluta", "&Inställningar", "&Ljud+", "&Hjälp", "&Hur man gör"}));
-        QString help; // the help lines, one below the other at their own tops in the panel
-        for (const QLabel *line : get("fraHur")->findChildren<QLabel *>())
-            help += QString::asprintf("%s %d,%d %dx%d; ", qPrintable(line->objectName()), line->x(), line->y(), line->width(), line->height());
-        QCOMPARE(help, "lblHur1 1,20 304x20; lblHur2 1,47 304x20; lblHur3 1,73 304x20; lblHur4 1,100 304x20; lblHur5 1,127 304x20; lblHur6 1,153 304x20; ");
+        for (const QLabel *line : get("fraHur")->findChildren<QLabel *>()) // and the help lines, one below the other at their own tops
+            seen << QString::asprintf("%d,%d %dx%d", line->x(), line->y(), line->width(), line->height());
+        QCOMPARE(seen, QStringList({" Glidor av Brickmakare", "&Meny", "&Blanda", "", "&Avsluta", "&Inställningar", "&Ljud+", "&Hjälp", "&Hur man gör",
+                                    "1,20 304x20", "1,47 304x20", "1,73 304x20", "1,100 304x20", "1,127 304x20", "1,153 304x20"}));
     }
 
     void wholeGame()
