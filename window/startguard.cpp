@@ -68,9 +68,9 @@ QString reasonFromHeldMessages()
 }
 
 // Qt needs a locale whose codeset is UTF-8. Where the environment names
-// another one (LANG unset, or C), Qt from 6.8 on switches to C.UTF-8 by itself
-// and says so in four lines. The game's texts are Qt strings in every locale,
-// so there is nothing to tell the player.
+// another one (LANG unset, or C), Qt 6.8 switches to C.UTF-8 by itself and says
+// so in four lines. The game's texts are Qt strings in every locale, so there
+// is nothing to tell the player.
 bool isLocaleNotice(QtMsgType type, const QString &text)
 {
     return type == QtWarningMsg && text.startsWith(QLatin1String("Detected locale \""))
