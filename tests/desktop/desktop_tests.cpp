@@ -114,6 +114,7 @@ private:
             env.remove(name);
         env.insert("XDG_RUNTIME_DIR", m_runtime.path());
         env.insert("QT_SCALE_FACTOR", QString::number(scale));
+        env.insert("LSAN_OPTIONS", env.value("LSAN_OPTIONS") + ":print_suppressions=0"); // a sanitised build's own words at exit
         m_game.setProcessEnvironment(env);
         m_game.start(GLIDOR_PROGRAM, {});
         // Asked again until it answers: xdotool's own waiting (--sync) ends for good on an error about a window of
