@@ -52,6 +52,13 @@ const char *cueFileName(Cue cue)
     return cue == Cue::Move ? "Move.wav" : "Done.wav";
 }
 
+bool sideBySide(const Board &board, int a, int b)
+{
+    const SquareRec &p = board.Squares.at(static_cast<std::size_t>(a));
+    const SquareRec &q = board.Squares.at(static_cast<std::size_t>(b));
+    return std::abs(p.Column - q.Column) + std::abs(p.Row - q.Row) == 1;
+}
+
 bool Puzzle::gameInProgress() const
 {
     return !m_ops.shuffleButtonEnabled();

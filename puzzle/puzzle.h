@@ -34,6 +34,10 @@ struct Board {
     double LoopIndex = 0;
 };
 
+// True when squares a and b (1..16) of the laid-out board share a side: next
+// to each other in a row, or one above the other in a column.
+bool sideBySide(const Board &board, int a, int b);
+
 // The rules: they change the board and reach the window only through WindowOps.
 // Squares are numbered 1..16 row by row from the top left.
 class Puzzle {

@@ -349,7 +349,10 @@ QAccessibleInterface *accessibleFactory(const QString &, QObject *object)
 
 void installAccessibility()
 {
-    static const bool installed = (QAccessible::installFactory(accessibleFactory), true);
+    static const bool installed = [] {
+        QAccessible::installFactory(accessibleFactory);
+        return true;
+    }();
     Q_UNUSED(installed);
 }
 

@@ -72,9 +72,13 @@ void makeLine(const char *name, QPoint from, QPoint to, QColor colour, QWidget *
     line->setAutoFillBackground(true);
 }
 
+// What a screen reader calls a square that shows picture `id`, 0 for the gap:
+// its name in the board, and the words for a moved tile in a message.
 QString squareName(int id)
 {
     const PictureContent tile = pictureContent(id);
+    if (tile.number == 0)
+        return QStringLiteral("Tom ruta");
     return tile.home ? QStringLiteral("Bricka %1, på sin plats").arg(tile.number)
                      : QStringLiteral("Bricka %1, fel plats").arg(tile.number);
 }
@@ -312,7 +316,7 @@ void FrmGlidor::clearSquarePicture(int k)
 {
     BoardSquare *square = imgBild.at(static_cast<std::size_t>(k));
     square->setPicture(QImage());
-    square->setSpokenName(QStringLiteral("Tom ruta"));
+    square->setSpokenName(squareName(0));
     m_pictures.at(static_cast<std::size_t>(k)) = 0;
 }
 
@@ -426,7 +430,7 @@ void FrmGlidor::mnuBlanda_Click()
 
 FrmGlidor::Seen FrmGlidor::seen() const
 {
-    return {m_pictures, lblFlytt->text(), !cmdBlanda->isEnabled()};
+    return {m_pictures, static_cast<long long>(m_board.MoveCount), !cmdBlanda->isEnabled()};
 }
 
 template <typename Action> void FrmGlidor::playerAction(Action action)
@@ -453,13 +457,12 @@ void FrmGlidor::tellScreenReader(const Seen &before)
             QAccessible::updateAccessibility(&renamed);
         }
     }
-    if (now.count != before.count) {
+    if (now.moves != before.moves) {
         QAccessibleEvent renamed(lblFlytt, QAccessible::NameChanged);
         QAccessible::updateAccessibility(&renamed);
     }
 
-    const int moves = now.count.toInt();
-    const QString count = moves == 1 ? QStringLiteral("1 flyttning") : QStringLiteral("%1 flyttningar").arg(moves);
+    const QString count = now.moves == 1 ? QStringLiteral("1 flyttning") : QStringLiteral("%1 flyttningar").arg(now.moves);
     QStringList message;
     if (now.inGame && !before.inGame) {
         message << QStringLiteral("Nytt spel");
@@ -467,12 +470,8 @@ void FrmGlidor::tellScreenReader(const Seen &before)
         // Of the tiles that moved, the one now beside the gap is the one the
         // player moved; the others of a run went on ahead of it.
         for (int k = 1; k <= 16; ++k) {
-            const bool besideGap = std::abs(k - gap) == 4 || (std::abs(k - gap) == 1 && (k - 1) / 4 == (gap - 1) / 4);
-            if (besideGap && now.pictures[k] && now.pictures[k] != before.pictures[k]) {
-                const PictureContent tile = pictureContent(now.pictures[k]);
-                message << QStringLiteral("Bricka %1 %2").arg(tile.number)
-                                   .arg(tile.home ? QStringLiteral("på sin plats") : QStringLiteral("fel plats"));
-            }
+            if (now.pictures[k] && now.pictures[k] != before.pictures[k] && sideBySide(m_board, k, gap))
+                message << squareName(now.pictures[k]);
         }
         // The count goes with the move, or with the news that the puzzle is solved.
         if (before.inGame && !now.inGame)

@@ -63,10 +63,10 @@ private:
     void buildMenus();
 
     // What a screen reader can know of the game: the picture on each square
-    // (0 for the gap), the count and whether a game is in progress.
+    // (0 for the gap), the move count and whether a game is in progress.
     struct Seen {
         std::array<int, 17> pictures{};
-        QString count;
+        long long moves = 0;
         bool inGame = false;
         bool operator==(const Seen &) const = default;
     };

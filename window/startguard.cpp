@@ -2,7 +2,9 @@
 #include "startguard.h"
 
 #include <QByteArray>
+#include <QGuiApplication>
 #include <QList>
+#include <QScreen>
 #include <QString>
 
 #include <cstdio>
@@ -55,9 +57,9 @@ QString reasonFromHeldMessages()
     return rank ? reason : QStringLiteral("inget fönstersystem gick att starta");
 }
 
-[[noreturn]] void failToOpen()
+[[noreturn]] void failToOpen(const QString &reason)
 {
-    const QByteArray line = "glidor: kan inte öppna fönstret: " + reasonFromHeldMessages().toUtf8() + '\n';
+    const QByteArray line = "glidor: kan inte öppna fönstret: " + reason.toUtf8() + '\n';
     std::fputs(line.constData(), stderr);
     std::fflush(stderr);
     // _exit, not exit: the half-built application must not run its destructors,
@@ -65,11 +67,22 @@ QString reasonFromHeldMessages()
     _exit(1);
 }
 
+// Qt needs a locale whose codeset is UTF-8. Where the environment names
+// another one (LANG unset, or C), Qt 6.8 switches to C.UTF-8 by itself and says
+// so in four lines. The game's texts are Qt strings in every locale, so there
+// is nothing to tell the player.
+bool isLocaleNotice(QtMsgType type, const QString &text)
+{
+    return type == QtWarningMsg && text.startsWith(QLatin1String("Detected locale \""))
+        && text.contains(QLatin1String("which is not UTF-8"));
+}
+
 void holdMessage(QtMsgType type, const QMessageLogContext &context, const QString &text)
 {
     if (type == QtFatalMsg)
-        failToOpen();
-    heldMessages->append({type, QByteArray(context.category), text});
+        failToOpen(reasonFromHeldMessages());
+    if (!isLocaleNotice(type, text))
+        heldMessages->append({type, QByteArray(context.category), text});
 }
 
 } // namespace
@@ -82,6 +95,11 @@ void installStartGuard()
 
 void releaseStartGuard()
 {
+    // Qt's X11 back end has no way to paint on a screen of 256 colours or
+    // fewer: the window would stay black while every paint prints a warning.
+    // Fifteen bits and more it paints on.
+    if (const QScreen *screen = QGuiApplication::primaryScreen(); screen && screen->depth() < 15)
+        failToOpen(QStringLiteral("skärmen har bara %1 färger").arg(1LL << screen->depth()));
     qInstallMessageHandler(previousHandler);
     for (const HeldMessage &message : std::as_const(*heldMessages)) {
         const QMessageLogContext context(nullptr, 0, nullptr, message.category.constData());

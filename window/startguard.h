@@ -7,10 +7,13 @@ namespace glidor {
 // one (no platform plugin could start: no display, no Wayland compositor, a
 // platform that is not there) prints one line in Swedish on stderr, giving the
 // reason the held messages tell, and ends the program with status 1, without
-// the abort and core dump that Qt's own handling would give.
+// the abort and core dump that Qt's own handling would give. Qt's notice that
+// it has switched the locale to UTF-8 is dropped.
 void installStartGuard();
 
-// Passes the held messages on, in order, and puts Qt's own handling back.
+// Call once the application object exists. A screen the window cannot be
+// painted on (256 colours or fewer) ends the program the same way; otherwise
+// the held messages are passed on, in order, and Qt's own handling is back.
 void releaseStartGuard();
 
 } // namespace glidor

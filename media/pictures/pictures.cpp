@@ -1,4 +1,4 @@
-// The tile pictures, the icon and the sky, drawn in code once on first use.
+// The tile pictures, drawn in code at first use, and the icon and the sky, drawn in code and baked in at build time.
 #include "pictures.h"
 
 #include "digitface.h"

@@ -36,13 +36,7 @@ class WindowTest : public QObject {
     static QAccessibleInterface *a11y(QObject *o) { return QAccessible::queryAccessibleInterface(o); }
     QString name(const QString &control) const { return a11y(get(control))->text(QAccessible::Name); }
     void menu(const char *name) { get<QAction>(name)->trigger(); }
-    int gap() const // the square a screen reader calls empty
-    {
-        int k = 16;
-        while (k && name(QStringLiteral("imgBild%1").arg(k)) != "Tom ruta")
-            --k;
-        return k;
-    }
+    int gap() const { int k = 16; while (k && name(QStringLiteral("imgBild%1").arg(k)) != "Tom ruta") --k; return k; } // the square called empty
     void deal(const QList<int> &squares = {}) { deals = squares; get<QPushButton>("cmdBlanda")->click(); sounds.clear(); }
     void away(const std::function<void()> &meanwhile = [] {}) // another window active for a while
     {
@@ -55,7 +49,7 @@ class WindowTest : public QObject {
     }
 
     // Phases: "start"; "deal" (left in order); "near" (tile 12 one move away); "win" (a deal ended by a press on the gap);
-    // "help" (the panel shown); "away" (another window between). Steps: a key sequence, or click/double, mouse button, control.
+    // "help" (the panel shown); "away" (another window between). Steps: a key sequence, or press/release/click/double, mouse button, control.
     void play(const QString &phase, const QString &input, const QList<int> &next = {12})
     {
         if (!phase.startsWith("start"))
@@ -73,7 +67,7 @@ class WindowTest : public QObject {
         for (const QString &step : input.split(", ", Qt::SkipEmptyParts)) {
             const QStringList words = step.split(' ');
             if (words.size() > 1)
-                QTest::mouseEvent(words[0] == "click" ? QTest::MouseClick : QTest::MouseDClick, w->windowHandle(), Qt::MouseButton(words[1].toInt()),
+                QTest::mouseEvent(QTest::MouseAction(QStringList({"press", "release", "click", "double"}).indexOf(words[0])), w->windowHandle(), Qt::MouseButton(words[1].toInt()),
                                   {}, get(words.value(2, "imgBild12"))->mapTo(w, QPoint(16, 10)));
             else
                 QTest::keySequence(w->windowHandle(), QKeySequence(step));
@@ -111,8 +105,8 @@ private slots:
         const QRect words(166, 26, 139, 100); // "Antal", "Flyttningar" and the count, with the button out of the picture
         const QImage light = w->centralWidget()->grab(words).toImage();
         QApplication::setPalette(QPalette(QColor(40, 40, 40), QColor(30, 30, 30))); // light text on a dark window
-        QCoreApplication::processEvents();
         QCOMPARE(w->centralWidget()->grab(words).toImage(), light);
+        away([&] { QCOMPARE(w->centralWidget()->grab(words).toImage(), light); });
     }
 
     void input_data()
@@ -126,7 +120,8 @@ private slots:
         row("before the first deal no arrow moves", "start", "Right, Shift+Down, Ctrl+Left, Alt+Up", "gap 16, button on, 0 sounds");
         row("nor any press", "start", "click 1, click 2, double 4", "gap 16, button on, 0 sounds");
         row("the keys leave the help shown", "start help", "Left, Alt+Right", "gap 16, button on, 0 sounds, help");
-        row("a press hides it", "start help", "click 4 imgBild16", "gap 16, button on, 0 sounds");
+        row("a click on a line hides it", "start help", "click 4 imgBild16", "gap 16, button on, 0 sounds");
+        row("a press on a line and a release away from it leave it shown", "start help", "press 1 lblHur3, release 1 lblHur5", "gap 16, button on, 0 sounds, help");
         row("in a game an arrow slides a tile, Shift or not", "deal", "Shift+Right", "gap 15, button off, 1 sounds");
         row("Ctrl or Alt", "deal", "Ctrl+Down, Alt+Down", "gap 8, button off, 2 sounds");
         row("an arrow off the board checks the board, here in order", "deal", "Left", "gap 16, button on, 1 sounds");
@@ -173,10 +168,10 @@ private slots:
         QTest::addColumn<QString>("input");
         QTest::addColumn<QString>("said");
         QTest::addRow("a deal from the menu starts a game") << "start" << "Alt+M, B" << "Nytt spel";
-        QTest::addRow("a tile leaves its square") << "deal" << "Down" << "Bricka 12 fel plats, 1 flyttning";
-        QTest::addRow("a run of three tells the pressed tile") << "deal" << "click 1 imgBild13" << "Bricka 13 fel plats, 3 flyttningar";
-        QTest::addRow("the winning move") << "near" << "Up" << "Bricka 12 på sin plats. Löst på 1 flyttning";
-        QTest::addRow("back and forth after the game") << "near" << "Up, Down, Up" << "Bricka 12 på sin plats, 3 flyttningar";
+        QTest::addRow("a tile leaves its square") << "deal" << "Down" << "Bricka 12, fel plats, 1 flyttning";
+        QTest::addRow("a run of three tells the pressed tile") << "deal" << "click 1 imgBild13" << "Bricka 13, fel plats, 3 flyttningar";
+        QTest::addRow("the winning move") << "near" << "Up" << "Bricka 12, på sin plats. Löst på 1 flyttning";
+        QTest::addRow("back and forth after the game") << "near" << "Up, Down, Up" << "Bricka 12, på sin plats, 3 flyttningar";
         QTest::addRow("the help panel") << "deal" << "Alt+H, H" << "Blanda brickorna Flytta tillbaka dom igen genom att klicka på den eller de brickor du vill flytta eller använd piltangenterna. Lycka till!";
         QTest::addRow("a key that moves nothing") << "near" << "Left" << "nothing";
     }
@@ -196,18 +191,20 @@ private slots:
 
     void accessibilityTree()
     {
-        QStringList unnamed, board; // anything shown that a screen reader can land on has a name; the board in reading order
+        deal({12, 11}); // tile 12 down to square 16, then tile 11 right to square 12
+        QStringList unnamed, board; // anything shown that a screen reader can land on has a name; what the board shows, in reading order
         std::function<void(QAccessibleInterface *)> walk = [&](QAccessibleInterface *node) {
             if (!node->state().invisible && node->text(QAccessible::Name).isEmpty() && node->role() != QAccessible::MenuBar)
                 unnamed << (node->object() ? node->object()->objectName() : "a message");
-            if (node->object() && node->object()->objectName().startsWith("imgBild"))
-                board << node->object()->objectName().mid(7);
+            if (!node->state().invisible && node->parent() && node->parent()->object() == w->centralWidget())
+                board << node->text(QAccessible::Name);
             for (int i = 0; i < node->childCount(); ++i)
                 walk(node->child(i));
         };
         walk(a11y(w));
         QCOMPARE(unnamed, QStringList());
-        QCOMPARE(board.join(' '), "1 2 3 4 5 6 7 8 9 10 11 12 13 14 15 16");
+        QCOMPARE(board.join("; ").remove(QRegularExpression("Bricka |, på sin plats")).replace(", fel plats", " away"), // the squares as "7" at home, "7 away" elsewhere
+                 "1; 2; 3; 4; 5; 6; 7; 8; 9; 10; Tom ruta; 11 away; 13; 14; 15; 12 away; Antal; Flyttningar; Antal flyttningar: 0; Blanda");
         QVERIFY2(!a11y(get("lblFlytt"))->valueInterface() && a11y(get("lblFlytt"))->actionInterface()->actionNames().isEmpty(), "the count is only read");
         QAccessibleInterface *ljud = a11y(get<QAction>("mnuLjud"));
         QVERIFY(ljud->state().checkable && ljud->state().checked);
@@ -223,7 +220,10 @@ private slots:
         for (QAction *top : w->menuBar()->actions())
             for (QAction *item : QList<QAction *>{top} + top->menu()->actions())
                 seen << item->text() + (item->isChecked() ? "+" : "") + (item->shortcut().isEmpty() ? "" : "!");
-        QCOMPARE(seen, QStringList({" Glidor av Brickmakare", "&Meny", "&Blanda", "", "&Avsluta", "&Inställningar", "&Ljud+", "&Hjälp", "&Hur man gör"}));
+        for (const QLabel *line : get("fraHur")->findChildren<QLabel *>()) // and the help lines, one below the other at their own tops
+            seen << QString::asprintf("%d,%d %dx%d", line->x(), line->y(), line->width(), line->height());
+        QCOMPARE(seen, QStringList({" Glidor av Brickmakare", "&Meny", "&Blanda", "", "&Avsluta", "&Inställningar", "&Ljud+", "&Hjälp", "&Hur man gör",
+                                    "1,20 304x20", "1,47 304x20", "1,73 304x20", "1,100 304x20", "1,127 304x20", "1,153 304x20"}));
     }
 
     void wholeGame()
