@@ -2,12 +2,15 @@
 // the null sink of a PulseAudio server of the tests' own really received.
 #include <QProcess>
 #include <QRegularExpression>
+#include <QSet>
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <arpa/inet.h>
 #include <complex>
 #include <numbers>
 #include <numeric>
+#include <sys/socket.h>
 
 namespace {
 
@@ -15,7 +18,9 @@ namespace {
 constexpr int Rate = 44100, Window = Rate / 100;
 
 // Every case's folder: soundcheck with the back end beside it; Move.wav "B100 A200", Done.wav "C300",
-// Warm.wav, silence played first to load the back end; the decoys (D) in work/, where it runs.
+// Warm.wav, silence played first to load the back end; the decoys (D) in work/, where it runs. Each case
+// runs in a mount namespace of its own, where `resolver [SECONDS]` puts the tests' resolver, which never
+// answers, in place (a lookup gives up after SECONDS, or glibc's 10 s) and names the sound server by host.
 const QString Prelude = "set -e\ncp '" SOUNDCHECK_PATH "' . && ln -s '" SOUND_MODULE_PATH "' . && BUILD='" BUILD_DIR
                         "' && start='bash " SOUND_SERVER_SCRIPT R"( start'
 tone() { sox -n -r 44100 -b 16 -c 1 "$1" synth "$3" sine "$2" vol .5; }
@@ -23,10 +28,16 @@ tone b.wav 1000 .1 && tone a.wav 500 .2 && sox b.wav a.wav Move.wav
 tone Done.wav 1500 .3 && tone Warm.wav 0 .05
 mkdir work && tone work/Move.wav 2000 .3 && cp work/Move.wav work/Done.wav
 pid=$(cat "$SERVER/pid") && export STOP="kill -STOP $pid" KILL="kill -KILL $pid" START="$start $SERVER 10"
+resolver() {
+  printf 'nameserver %s\n%s\n' "$RESOLVER" "${1:+options timeout:$1 attempts:1}" >resolv.conf
+  echo 'hosts: files dns' >nsswitch.conf
+  mount --bind resolv.conf /etc/resolv.conf && mount --bind nsswitch.conf /etc/nsswitch.conf
+  export PULSE_SERVER=tcp:sound-box.lan
+}
 )";
 
-// One case a line: its name | the shell set-up of its folder (no pipes) | the
-// cues and other steps for soundcheck | a pattern for what must be heard.
+// One case a line: its name | the shell set-up of its folder (no pipes) | the cues and other steps for
+// soundcheck | a pattern for what must be heard | the name lookups the resolver gets, if any.
 const char *const Cases = R"(
 a 1-second sound is heard whole | tone Move.wav 500 1 | Move.wav @1300 | A1000
 double, eight channels, 192 kHz | sox Done.wav -e float -b 64 -r 192000 -c 8 Move.wav | Move.wav @600 | C300
@@ -42,6 +53,8 @@ the server hung with cues pending: quitting at once | | Move.wav @150 !"$STOP" D
 the server killed in a sound, then back: the next cue plays | | Move.wav @200 !"$KILL" @100 Done.wav @100 !"$START" @2000 Done.wav @500 | B100.* C[23]00
 bad Move.wav: missing | rm Move.wav | Done.wav @200 Move.wav @500 | C200
 bad Move.wav: a FIFO | rm Move.wav && mkfifo Move.wav | Done.wav @200 Move.wav @500 | C200
+a host no resolver answers: one lookup at a time, another after it failed, quitting at once | resolver 1 | Move.wav @300 Done.wav @300 Move.wav @1400 Move.wav @600 | | 2
+quitting while libpulse, having given up on a connection at 5 s, waits for its lookup | resolver | Move.wav @7000 | | 1
 )";
 
 // A recording as "B100 A200": its tones in order, lengths rounded to 100 ms, enough to show a cut or an
@@ -80,10 +93,33 @@ class SoundTests : public QObject {
 
     QTemporaryDir m_server;
     QProcess m_recorder;
+    // The tests' resolver: a socket that takes queries and never answers them.
+    int m_resolver = socket(AF_INET, SOCK_DGRAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
+
+    // The name lookups asked of the resolver since the last call: each comes from a port of its own.
+    int lookups()
+    {
+        QSet<in_port_t> ports;
+        sockaddr_in from;
+        char query[512];
+        for (socklen_t size = sizeof from;
+             recvfrom(m_resolver, query, sizeof query, 0, reinterpret_cast<sockaddr *>(&from), &size) >= 0;)
+            ports.insert(from.sin_port);
+        return ports.size();
+    }
 
 private slots:
     void initTestCase()
     {
+        // On a loopback address of its own, which another run of these tests at the same time does not take.
+        sockaddr_in address{AF_INET, htons(53), {}, {}};
+        for (in_addr_t host = 0x7f350001;; ++host) { // 127.53.0.1, 127.53.0.2, ...
+            address.sin_addr.s_addr = htonl(host);
+            if (bind(m_resolver, reinterpret_cast<sockaddr *>(&address), sizeof address) == 0)
+                break;
+            QVERIFY2(errno == EADDRINUSE && host < 0x7f3500ff, strerror(errno));
+        }
+        qputenv("RESOLVER", inet_ntoa(address.sin_addr));
         QCOMPARE(QProcess::execute("bash", {SOUND_SERVER_SCRIPT, "start", m_server.path(), "10"}), 0);
         qputenv("SERVER", QFile::encodeName(m_server.path()));
         qputenv("PULSE_SERVER", "unix:" + QFile::encodeName(m_server.filePath("native")));
@@ -116,14 +152,14 @@ private slots:
         game.setWorkingDirectory(box.path());
         m_recorder.readAll(); // what came before this case
         QByteArray recording;
-        game.start("sh", {"-c", Prelude + setup + "\ncd work && exec ../soundcheck Warm.wav @300 " + steps});
+        game.start("unshare", {"-m", "sh", "-c", Prelude + setup + "\ncd work && exec ../soundcheck Warm.wav @300 " + steps});
         // The recording flows while the event loop runs; a recorder that lost its server starts again.
         QVERIFY(QTest::qWaitFor([&] {
             recording += m_recorder.readAll();
             if (m_recorder.state() == QProcess::NotRunning)
                 m_recorder.start();
             return game.state() == QProcess::NotRunning;
-        }, 6000));
+        }, 15000));
         // A hung server goes on; Qt cannot remove a Latin-1 name.
         QProcess::execute("sh", {"-c", "kill -CONT $(cat \"$SERVER/pid\"); rm -rf '" + box.path() + "'"});
         QTest::qWait(200); // for the last of the sound to reach the recording
@@ -131,6 +167,7 @@ private slots:
         const QByteArray out = game.readAllStandardError();
         QVERIFY2(game.exitStatus() == QProcess::NormalExit && game.exitCode() == 0 && out.isEmpty(), out.constData());
         QVERIFY2(QRegularExpression("^(" + expected + ")$").match(h).hasMatch(), qPrintable("heard \"" + h + "\""));
+        QCOMPARE(lookups(), fields.value(4).toInt());
     }
 };
 
