@@ -17,15 +17,14 @@ namespace {
 // 10 ms windows, filled with whole periods of the tones A, B, C and D: 500, 1000, 1500 and 2000 Hz.
 constexpr int Rate = 44100, Window = Rate / 100;
 
-// Every case's folder: soundcheck with the back end beside it; Move.wav "B100 A200", Done.wav "C300",
-// Warm.wav, silence played first to load the back end; the decoys (D) in work/, where it runs. Each case
-// runs in a mount namespace of its own, where `resolver [SECONDS]` puts the tests' resolver, which never
-// answers, in place (a lookup gives up after SECONDS, or glibc's 10 s) and names the sound server by host.
+// Every case's folder: soundcheck with the back end beside it; Move.wav "B100 A200", Done.wav "C300"; the
+// decoys (D) in work/, where it runs. Each case runs in a mount namespace of its own, where `resolver
+// [SECONDS]` puts the tests' resolver, which never answers, in place (a lookup gives up after SECONDS, or
+// glibc's 10 s) and names the sound server by host.
 const QString Prelude = "set -e\ncp '" SOUNDCHECK_PATH "' . && ln -s '" SOUND_MODULE_PATH "' . && BUILD='" BUILD_DIR
                         "' && start='bash " SOUND_SERVER_SCRIPT R"( start'
 tone() { sox -n -r 44100 -b 16 -c 1 "$1" synth "$3" sine "$2" vol .5; }
-tone b.wav 1000 .1 && tone a.wav 500 .2 && sox b.wav a.wav Move.wav
-tone Done.wav 1500 .3 && tone Warm.wav 0 .05
+tone b.wav 1000 .1 && tone a.wav 500 .2 && sox b.wav a.wav Move.wav && tone Done.wav 1500 .3
 mkdir work && tone work/Move.wav 2000 .3 && cp work/Move.wav work/Done.wav
 pid=$(cat "$SERVER/pid") && export STOP="kill -STOP $pid" KILL="kill -KILL $pid" START="$start $SERVER 10"
 resolver() {
@@ -34,12 +33,19 @@ resolver() {
   mount --bind resolv.conf /etc/resolv.conf && mount --bind nsswitch.conf /etc/nsswitch.conf
   export PULSE_SERVER=tcp:sound-box.lan
 }
+# The one sink input's buffer, while a sound plays: about 200 ms.
+cat >buffer <<'END'
+pactl list sink-inputs | awk '/Buffer Latency/ { n++; gsub(/[^0-9]/, ""); us = $0 }
+  END { if (n != 1 || us < 100000 || us > 300000) { print n " inputs, buffer " us " us" >"/dev/stderr"; exit 1 } }'
+END
+export BUFFER="sh $PWD/buffer"
 )";
 
 // One case a line: its name | the shell set-up of its folder (no pipes) | the cues and other steps for
-// soundcheck | a pattern for what must be heard | the name lookups the resolver gets, if any.
+// soundcheck | a pattern for what must be heard | the name lookups the resolver gets, if any. The first cue
+// comes at once.
 const char *const Cases = R"(
-a 1-second sound is heard whole | tone Move.wav 500 1 | Move.wav @1300 | A1000
+a 1-second sound is heard whole, the first cue, with a 200 ms buffer | tone Move.wav 500 1 | Move.wav @400 !"$BUFFER" @900 | A1000
 double, eight channels, 192 kHz | sox Done.wav -e float -b 64 -r 192000 -c 8 Move.wav | Move.wav @600 | C300
 cues in order, each cutting the last and heard from its start | | Move.wav @400 Move.wav @200 Done.wav @500 | B100 A200 B100 A100 C300
 quitting while a sound plays | | Move.wav @100 | .*
@@ -47,7 +53,7 @@ no back end beside the program | rm glidor-sound.so | Move.wav @400 |
 no audio server | export PULSE_SERVER=unix:/nowhere | Move.wav @400 |
 a folder named in Latin-1, with a space and a newline | d=$(printf 'Spel-\345\344\366 \n.') && mkdir "$d" && mv soundcheck glidor-sound.so *.wav "$d" && ln -s "$d/soundcheck" . | Move.wav @600 | B100 A200
 our own sounds | cp "$BUILD/Move.wav" "$BUILD/Done.wav" . | Move.wav @300 Done.wav @1000 | #100 #[89]00
-a 3 GB file of silence: memory stays, the next cue cuts it | head -c 40 Done.wav >Move.wav && printf '\377\377\377\177' >>Move.wav && truncate -s 3G Move.wav | Move.wav @1000 Done.wav @500 | C300
+a 3 GB file of silence: memory stays, the next cue cuts it | head -c 40 Done.wav >Move.wav && printf '\377\377\377\177' >>Move.wav && truncate -s 3G Move.wav | Done.wav @400 Move.wav @1000 Done.wav @500 | C300 C300
 the server hung before the first cue: quitting at once | | !"$STOP" Move.wav @100 Done.wav @100 |
 the server hung with cues pending: quitting at once | | Move.wav @150 !"$STOP" Done.wav @1 Move.wav @100 | .*
 the server killed in a sound, then back: the next cue plays | | Move.wav @200 !"$KILL" @100 Done.wav @100 !"$START" @2000 Done.wav @500 | B100.* C[23]00
@@ -152,7 +158,7 @@ private slots:
         game.setWorkingDirectory(box.path());
         m_recorder.readAll(); // what came before this case
         QByteArray recording;
-        game.start("unshare", {"-m", "sh", "-c", Prelude + setup + "\ncd work && exec ../soundcheck Warm.wav @300 " + steps});
+        game.start("unshare", {"-m", "sh", "-c", Prelude + setup + "\ncd work && exec ../soundcheck " + steps});
         // The recording flows while the event loop runs; a recorder that lost its server starts again.
         QVERIFY(QTest::qWaitFor([&] {
             recording += m_recorder.readAll();
