@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <cmath>
 #include <sys/mman.h>
+#include <sys/resource.h>
 #include <unistd.h>
 #include <vector>
 
@@ -21,11 +22,20 @@ a channel mask of the file's own is kept | sox -n -r 96000 -b 24 -c 2 -t wav sou
 float that is not a number comes as silence | sox -n -r 44100 -e float -b 32 -c 2 -t wav sound synth .1 sine 500 && printf '\0\0\300\177' | dd of=sound bs=1 seek=58 conv=notrunc | 44100 front-left,front-right
 MS ADPCM stereo | sox -n -r 22050 -e ms-adpcm -c 2 -t wav sound synth .1 sine 500 | 22050 front-left,front-right
 GSM 6.10 | sox -n -r 8000 -e gsm-full-rate -c 1 -t wav sound synth .1 sine 500 | 8000 mono
+a 70,000-byte comment before the format | sox -n -r 44100 -b 16 -c 1 -t wav t synth .1 sine 500 && far t | 44100 mono
 FLAC | sox -n -r 8000 -t flac sound synth .1 sine 500 | refused
 12 bytes taken for MPEG | printf '\377\373\220\144garbage!' >sound | refused
-MP3 in a WAVE | printf 'RIFF\377\0\0\0WAVEfmt \36\0\0\0\125\0\1\0\104\254\0\0\200\76\0\0\1\0\0\0\14\0\1\0\2\0\0\0\240\1\1\0\161\5data\377\377\0\0' >sound && seq 9999 >>sound | refused
+MP3 in a WAVE, behind a 70,000-byte comment | printf 'RIFF\377\0\0\0WAVEfmt \36\0\0\0\125\0\1\0\104\254\0\0\200\76\0\0\1\0\0\0\14\0\1\0\2\0\0\0\240\1\1\0\161\5data\377\377\0\0' >t && seq 9999 >>t && far t | refused
+1 GB of chunks without end | printf 'RIFF\377\377\377\377WAVE' >sound && truncate -s 1G sound | refused
 a rate no server takes | sox -n -r 400000 -t wav sound synth .1 sine 500 | refused
 a FIFO, not even opened | mkfifo sound | refused
+)";
+
+// The rows' shell: `far FILE` writes the WAVE FILE as `sound` with a 70,000-byte comment (a LIST chunk of
+// INFO's ICMT) before all its chunks.
+const QString Shell = R"(
+far() { perl -0777 -ne 'print "RIFF", pack("V", length() + 70000), "WAVELIST", pack("V", 70000), "INFOICMT",
+                                pack("V", 69988), "x" x 69988, substr($_, 12)' "$1" >sound; }
 )";
 
 class SoundFileTests : public QObject {
@@ -46,7 +56,7 @@ private slots:
         QFETCH(QString, make);
         QFETCH(QString, stream);
         QTemporaryDir dir;
-        QCOMPARE(QProcess::execute("sh", {"-c", "cd '" + dir.path() + "' && (" + make + ") 2>/dev/null"}), 0);
+        QCOMPARE(QProcess::execute("sh", {"-c", Shell + "cd '" + dir.path() + "' && (" + make + ") 2>/dev/null"}), 0);
         const int saved = dup(2), printed = memfd_create("stderr", 0);
         dup2(printed, 2);
         auto file = glidor::sound::SoundFile::open(QFile::encodeName(dir.filePath("sound")));
@@ -57,6 +67,9 @@ private slots:
             numbers = numbers && std::all_of(chunk.begin(), chunk.begin() + n * channels, [](float v) { return std::abs(v) <= 1; });
         dup2(saved, 2);
         QCOMPARE(lseek(printed, 0, SEEK_END), 0);
+        rusage usage;
+        getrusage(RUSAGE_SELF, &usage);
+        QVERIFY2(usage.ru_maxrss < 512 * 1024, "a file was read whole"); // kB
         QCOMPARE(bool(file), stream != "refused");
         if (!file)
             return;
