@@ -28,6 +28,9 @@ tone b.wav 1000 .1 && tone a.wav 500 .2 && sox b.wav a.wav Move.wav && tone Done
 mkdir work && tone work/Move.wav 2000 .3 && cp work/Move.wav work/Done.wav
 pid=$(cat "$SERVER/pid") && export STOP="kill -STOP $pid" KILL="kill -KILL $pid" START="$start $SERVER 10"
 resolver() {
+  # So that the binds stay in this namespace. In a chroot / is no mount point, and the mounts must be
+  # private already, as they are in the roots of scripts/fresh-root.sh.
+  mount --make-rprivate / 2>/dev/null || ! grep -q shared: /proc/self/mountinfo || { echo shared mounts >&2; exit 1; }
   printf 'nameserver %s\n%s\n' "$RESOLVER" "${1:+options timeout:$1 attempts:1}" >resolv.conf
   echo 'hosts: files dns' >nsswitch.conf
   mount --bind resolv.conf /etc/resolv.conf && mount --bind nsswitch.conf /etc/nsswitch.conf
@@ -158,7 +161,7 @@ private slots:
         game.setWorkingDirectory(box.path());
         m_recorder.readAll(); // what came before this case
         QByteArray recording;
-        game.start("unshare", {"-m", "sh", "-c", Prelude + setup + "\ncd work && exec ../soundcheck " + steps});
+        game.start("unshare", {"-m", "--propagation", "unchanged", "sh", "-c", Prelude + setup + "\ncd work && exec ../soundcheck " + steps});
         // The recording flows while the event loop runs; a recorder that lost its server starts again.
         QVERIFY(QTest::qWaitFor([&] {
             recording += m_recorder.readAll();
