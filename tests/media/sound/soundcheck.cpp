@@ -19,10 +19,7 @@ rusage usage(int who)
     return r;
 }
 
-long long cpuUs(const rusage &r)
-{
-    return (r.ru_utime.tv_sec + r.ru_stime.tv_sec) * 1000000LL + r.ru_utime.tv_usec + r.ru_stime.tv_usec;
-}
+long long cpuUs(const rusage &r) { return (r.ru_utime.tv_sec + r.ru_stime.tv_sec) * 1000000LL + r.ru_utime.tv_usec + r.ru_stime.tv_usec; }
 
 } // namespace
 
