@@ -108,6 +108,8 @@ private:
         eventfd_t count;
         eventfd_read(m_wakeFd, &count);
         std::string path;
+        // Once stop() has asked, nothing new starts: a thread that libpulse
+        // held past stop() may come here while the program ends.
         if (m_quit || !m_take(path))
             return;
         // The new cue stops the old one at once, whether or not it can play itself.
