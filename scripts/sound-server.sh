@@ -7,7 +7,8 @@
 #                                     itself IDLE seconds after its last client.
 #   sound-server.sh stop DIR          stops it
 #
-# The tests record what the game played from the sink's monitor, glidor.monitor.
+# Its null sink, glidor, is the default sink: what a client plays can be recorded
+# from its monitor, @DEFAULT_MONITOR@ (as the sound tests do) or glidor.monitor.
 set -euo pipefail
 
 action=${1:-}

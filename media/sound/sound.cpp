@@ -20,35 +20,6 @@ namespace glidor::sound {
 
 namespace {
 
-// The newest cue not yet taken by the back end. No lock: the caller must
-// never wait for the sound thread, not even briefly.
-std::atomic<std::string *> pending{nullptr};
-// Adding to it wakes the back end's thread; -1 until it runs.
-std::atomic<int> wakeFd{-1};
-std::atomic_flag loading = ATOMIC_FLAG_INIT;
-
-// The program's directory as bytes, exactly as the kernel gives them: a path
-// is any bytes but NUL, whatever a text encoding makes of them. Written
-// before the back end starts, read only by it.
-std::string directory;
-
-// Start and stop of the back end exclude each other, so that a program
-// ending while the back end is still being opened neither stops a half-started
-// thread nor starts one after its stop.
-std::mutex lifecycle;
-bool ending = false;
-StopBackEnd stopBackEnd = nullptr;
-
-bool take(std::string &path)
-{
-    const std::string *name = pending.exchange(nullptr);
-    if (!name)
-        return false;
-    path = directory + "/" + *name;
-    delete name;
-    return true;
-}
-
 std::string programDirectory()
 {
     std::string exe(256, '\0');
@@ -65,52 +36,108 @@ std::string programDirectory()
     return exe.substr(0, exe.rfind('/'));
 }
 
-// On a thread of its own: loading the back end (libpulse, libsndfile and what
-// they need, none of which the program links, so its start-up does not pay
-// for them) takes tens of milliseconds that no caller may wait for.
-void load()
-{
-    directory = programDirectory();
-    // Lazily: libsndfile brings codec libraries whose functions the game never
-    // calls, and binding all of their symbols up front would delay the first cue.
-    void *module = ::dlopen((directory + "/" GLIDOR_SOUND_MODULE).c_str(), RTLD_LAZY | RTLD_LOCAL);
-    if (!module)
-        return;
-    const auto start = reinterpret_cast<StartBackEnd>(::dlsym(module, StartSymbol));
-    const auto stop = reinterpret_cast<StopBackEnd>(::dlsym(module, StopSymbol));
-    std::lock_guard lock(lifecycle);
-    if (ending || !start || !stop)
-        return;
-    const int fd = start(take);
-    if (fd < 0)
-        return;
-    stopBackEnd = stop;
-    wakeFd = fd;
-    eventfd_write(fd, 1); // for the cues that came while it loaded
-}
-
-// At exit, also when the toolkit calls exit() because the display went away:
-// the back end's thread must be gone before the libraries it runs in are
-// torn down. Stopping it never waits on the sound server.
-void shutDown()
-{
-    std::lock_guard lock(lifecycle);
-    ending = true;
-    if (stopBackEnd)
-        stopBackEnd();
-}
-
-void loadOnce()
-{
-    if (loading.test_and_set())
-        return;
-    std::atexit(shutDown);
-    try {
-        std::thread(load).detach();
-    } catch (const std::system_error &) {
-        // No thread, no sound.
+// The back end as the program sees it, from its opening (at the first key,
+// press or cue) to exit: play() hands it the newest cue, open() loads it once
+// on a thread of its own, take() is how it fetches the cue, and shutDown()
+// stops it at exit. There is one, never destroyed: the thread that loads the
+// back end may still be at work when the program ends.
+class BackEnd {
+public:
+    static BackEnd &instance()
+    {
+        static BackEnd *const backEnd = new BackEnd;
+        return *backEnd;
     }
-}
+
+    void play(const char *fileName)
+    {
+        // The back end has not taken a name we get back here, so it is ours to free.
+        delete m_pending.exchange(new std::string(fileName));
+        open();
+        if (const int fd = m_wakeFd; fd >= 0)
+            eventfd_write(fd, 1);
+    }
+
+    void open()
+    {
+        if (m_opening.test_and_set())
+            return;
+        std::atexit(shutDown);
+        try {
+            std::thread(&BackEnd::load, this).detach();
+        } catch (const std::system_error &) {
+            // No thread, no sound.
+        }
+    }
+
+    bool opened() const { return m_opening.test(); }
+
+private:
+    static bool take(std::string &path)
+    {
+        BackEnd &b = instance();
+        const std::string *name = b.m_pending.exchange(nullptr);
+        if (!name)
+            return false;
+        path = b.m_directory + "/" + *name;
+        delete name;
+        return true;
+    }
+
+    // On a thread of its own: loading the back end (libpulse, libsndfile and
+    // what they need, none of which the program links, so its start-up does
+    // not pay for them) takes tens of milliseconds that no caller may wait for.
+    void load()
+    {
+        m_directory = programDirectory();
+        // Lazily: libsndfile brings codec libraries whose functions the game never
+        // calls, and binding all of their symbols up front would delay the first cue.
+        void *module = ::dlopen((m_directory + "/" GLIDOR_SOUND_MODULE).c_str(), RTLD_LAZY | RTLD_LOCAL);
+        if (!module)
+            return;
+        const auto start = reinterpret_cast<StartBackEnd>(::dlsym(module, StartSymbol));
+        const auto stop = reinterpret_cast<StopBackEnd>(::dlsym(module, StopSymbol));
+        std::lock_guard lock(m_lifecycle);
+        if (m_ending || !start || !stop)
+            return;
+        const int fd = start(take);
+        if (fd < 0)
+            return;
+        m_stop = stop;
+        m_wakeFd = fd;
+        eventfd_write(fd, 1); // for the cues that came while it loaded
+    }
+
+    // At exit, also when the toolkit calls exit() because the display went
+    // away: the back end's thread must not run on while the libraries it
+    // runs in are torn down. Stopping it never waits on the sound server.
+    static void shutDown()
+    {
+        BackEnd &b = instance();
+        std::lock_guard lock(b.m_lifecycle);
+        b.m_ending = true;
+        b.m_wakeFd = -1;
+        if (b.m_stop)
+            b.m_stop();
+    }
+
+    // The newest cue not yet taken. No lock: the caller must never wait for
+    // the sound thread, not even briefly.
+    std::atomic<std::string *> m_pending{nullptr};
+    // Adding to it wakes the back end's thread; -1 while none runs.
+    std::atomic<int> m_wakeFd{-1};
+    std::atomic_flag m_opening = ATOMIC_FLAG_INIT;
+    // The program's directory as bytes, exactly as the kernel gives them: a
+    // path is any bytes but NUL, whatever a text encoding makes of them.
+    // Written before the back end starts, read only by it.
+    std::string m_directory;
+    // Start and stop of the back end exclude each other, so that a program
+    // ending while the back end is still being opened neither stops a
+    // half-started thread nor starts one after its stop.
+    std::mutex m_lifecycle;
+    bool m_ending = false;
+    StopBackEnd m_stop = nullptr;
+};
 
 // Opens the back end at the player's first key or mouse press. The sound
 // stack costs about 2 MB that a window left alone never needs. Loading it
@@ -124,7 +151,7 @@ class AtFirstInput final : public QObject {
         case QEvent::KeyPress:
         case QEvent::MouseButtonPress:
             QCoreApplication::instance()->removeEventFilter(this);
-            loadOnce();
+            BackEnd::instance().open();
             break;
         default:
             break;
@@ -137,13 +164,8 @@ class AtFirstInput final : public QObject {
 
 void play(const char *fileName)
 {
-    if (!fileName)
-        return;
-    // The back end has not taken a name we get back here, so it is ours to free.
-    delete pending.exchange(new std::string(fileName));
-    loadOnce();
-    if (const int fd = wakeFd; fd >= 0)
-        eventfd_write(fd, 1);
+    if (fileName)
+        BackEnd::instance().play(fileName);
 }
 
 Player &desktop()
@@ -153,7 +175,7 @@ Player &desktop()
     };
     static Desktop player;
     static AtFirstInput opener;
-    if (QCoreApplication *app = QCoreApplication::instance(); app && !loading.test())
+    if (QCoreApplication *app = QCoreApplication::instance(); app && !BackEnd::instance().opened())
         app->installEventFilter(&opener);
     return player;
 }

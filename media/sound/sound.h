@@ -17,9 +17,10 @@ public:
 // nothing is printed and the caller never waits.
 void play(const char *fileName);
 
-// The desktop's sound output, playing through play(). Asked for before the
-// application's first window is shown, it opens the sound back end once that
-// window is painted, so that the first cue is as quick as the others.
+// The desktop's sound output, playing through play(). Asked for once the
+// application object exists, it opens the sound back end at the player's first
+// key or mouse press, so that a window left alone never loads it and the first
+// cue, which comes with or after such a press, is about as quick as the others.
 Player &desktop();
 
 } // namespace glidor::sound

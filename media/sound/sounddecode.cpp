@@ -16,9 +16,9 @@
 
 namespace glidor::sound {
 
-// The file under libsndfile: its first bytes come from the copy that was
-// checked, so the format it detects is the one we let through, whatever
-// happens to the file meanwhile.
+// The file under libsndfile: its first bytes, up to the end of the chunk
+// "fmt " at least, come from the copy that was checked, so the format it
+// detects is the one we let through, whatever happens to the file meanwhile.
 struct SoundFile::Source {
     int fd = -1;
     std::vector<unsigned char> head;
@@ -29,8 +29,15 @@ struct SoundFile::Source {
 
 namespace {
 
-// The headers of WAVE files hold what matters within this many bytes.
-constexpr std::size_t HeadBytes = 64 * 1024;
+// The copy that is checked holds the first HeadBytes of a file, where a
+// WAVE's headers lie, or more when a large chunk (a comment, metadata, a
+// picture) comes before "fmt ": up to MaxHeadBytes, so that a file of endless
+// chunks costs at most that much to refuse.
+#ifndef GLIDOR_HEAD_BYTES
+#define GLIDOR_HEAD_BYTES (64 * 1024) // the fuzz target takes a small one, to reach beyond it
+#endif
+constexpr std::size_t HeadBytes = GLIDOR_HEAD_BYTES;
+constexpr std::size_t MaxHeadBytes = 16 * 1024 * 1024;
 
 std::uint32_t le(std::span<const unsigned char> b, std::size_t at, int bytes)
 {
@@ -45,20 +52,52 @@ bool is(std::span<const unsigned char> b, std::size_t at, const char *id)
     return at + 4 <= b.size() && std::memcmp(b.data() + at, id, 4) == 0;
 }
 
+// Reads up to `count` bytes at `at`: fewer only at the end of the file or on a read error.
+sf_count_t readAt(int fd, unsigned char *out, sf_count_t count, sf_count_t at)
+{
+    sf_count_t got = 0;
+    while (got < count) {
+        const ssize_t n = ::pread(fd, out + got, std::size_t(count - got), at + got);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            break; // a file that shrank, or a read error: it ends here
+        got += n;
+    }
+    return got;
+}
+
+// Makes the checked copy hold the file's first `end` bytes; false when the
+// file is shorter or `end` lies beyond MaxHeadBytes. It grows at least twofold,
+// so a walk over many small chunks reads the file in few steps.
+bool cover(SoundFile::Source &s, std::uint64_t end)
+{
+    const std::size_t had = s.head.size();
+    if (end <= had)
+        return true;
+    if (end > MaxHeadBytes || end > std::uint64_t(s.size))
+        return false;
+    const auto want = std::min<std::uint64_t>({std::max<std::uint64_t>(end, 2 * had), MaxHeadBytes, std::uint64_t(s.size)});
+    s.head.resize(std::size_t(want));
+    s.head.resize(had + std::size_t(readAt(s.fd, s.head.data() + had, sf_count_t(want - had), sf_count_t(had))));
+    return end <= s.head.size();
+}
+
 // True for a RIFF or RF64 WAVE whose first "fmt " chunk, before its sound
 // data, names a coding that libsndfile decodes by itself. WAVE can also carry
 // MPEG, which libsndfile hands to a library that prints what it thinks of
 // broken data; such a file never reaches libsndfile.
-bool plainWave(std::span<const unsigned char> h)
+bool plainWave(SoundFile::Source &s)
 {
-    if (!(is(h, 0, "RIFF") || is(h, 0, "RF64")) || !is(h, 8, "WAVE"))
+    const std::vector<unsigned char> &h = s.head;
+    if (!cover(s, 12) || !(is(h, 0, "RIFF") || is(h, 0, "RF64")) || !is(h, 8, "WAVE"))
         return false;
-    for (std::size_t at = 12; at + 8 <= h.size();) {
+    for (std::uint64_t at = 12; cover(s, at + 8);) {
         const std::uint32_t size = le(h, at + 4, 4);
         if (is(h, at, "data"))
             return false;
         if (is(h, at, "fmt ")) {
-            if (size < 16 || at + 8 + size > h.size())
+            if (size < 16 || !cover(s, at + 8 + size))
                 return false;
             std::uint32_t tag = le(h, at + 8, 2);
             if (tag == 0xFFFE) // WAVE_FORMAT_EXTENSIBLE: the coding is the sub-format's
@@ -66,7 +105,7 @@ bool plainWave(std::span<const unsigned char> h)
             // PCM, float, A-law, µ-law, MS ADPCM, IMA ADPCM, GSM 6.10
             return tag == 1 || tag == 3 || tag == 6 || tag == 7 || tag == 2 || tag == 0x11 || tag == 0x31;
         }
-        at += 8 + std::size_t(size) + (size & 1);
+        at += 8 + std::uint64_t(size) + (size & 1);
     }
     return false;
 }
@@ -111,14 +150,7 @@ sf_count_t sourceRead(void *ptr, sf_count_t count, void *user)
         got = std::min(want, sf_count_t(s.head.size()) - s.pos);
         std::memcpy(out, s.head.data() + s.pos, std::size_t(got));
     }
-    while (got < want) {
-        const ssize_t n = ::pread(s.fd, out + got, std::size_t(want - got), s.pos + got);
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0)
-            break; // a file that shrank, or a read error: it ends here
-        got += n;
-    }
+    got += readAt(s.fd, out + got, want - got, s.pos + got);
     s.pos += got;
     return got;
 }
@@ -184,11 +216,8 @@ std::unique_ptr<SoundFile> SoundFile::open(const char *path)
     if (s->fd < 0 || ::fstat(s->fd, &st) != 0 || !S_ISREG(st.st_mode))
         return nullptr;
     s->size = st.st_size;
-    std::vector<unsigned char> head(std::size_t(std::min<sf_count_t>(s->size, HeadBytes)));
-    head.resize(std::size_t(sourceRead(head.data(), sf_count_t(head.size()), s.get())));
-    s->head = std::move(head);
-    s->pos = 0;
-    if (!plainWave(s->head))
+    cover(*s, std::min<std::uint64_t>(std::uint64_t(s->size), HeadBytes));
+    if (!plainWave(*s))
         return nullptr;
 
     std::unique_ptr<SoundFile> f(new SoundFile);

@@ -39,7 +39,7 @@ public:
     const StreamFormat &format() const { return m_format; }
     // Reads up to `frames` frames into `out` (format().sample.channels floats
     // each) and gives the number read: 0 at the end or when the file fails.
-    // Values that are not numbers come out as 0.
+    // Values that are not finite (NaN, infinities) come out as 0.
     std::size_t read(float *out, std::size_t frames);
 
     // What libsndfile reads through; public only for its callbacks.

@@ -21,6 +21,8 @@ constexpr const char *StopSymbol = "glidorSoundStop";
 // before. It gives an eventfd: adding to its count wakes the thread. It gives
 // -1 when the back end cannot run; then nothing was started. Call it once.
 //
-// glidorSoundStop() ends the thread and drops the connection to the sound
-// server. It waits for the thread to leave what it is doing, which never
-// includes waiting on the server. Call it once, after a successful start.
+// glidorSoundStop() ends the thread and frees the back end, waiting a few
+// milliseconds at most and never on the sound server. A thread that libpulse
+// holds longer (waiting for a name lookup that has no answer yet) is left to
+// end by itself, with what it uses: nothing that exit tears down. Call it
+// once, after a successful start.

@@ -5,10 +5,15 @@
 #include <pulse/pulseaudio.h>
 
 #include <algorithm>
+#include <atomic>
+#include <chrono>
 #include <cstdint>
+#include <future>
 #include <memory>
 #include <string>
 #include <sys/eventfd.h>
+#include <system_error>
+#include <thread>
 #include <utility>
 #include <unistd.h>
 
@@ -20,49 +25,92 @@ using namespace glidor::sound;
 // out a busy machine, little enough to start at once.
 constexpr pa_usec_t BufferUsec = 200 * PA_USEC_PER_MSEC;
 
-// Everything here runs on the main loop's thread with its lock held, but for
-// start() and stop(), which run while the loop does not. Nothing waits on the server: every request to it is sent and
-// its answer handled when it comes, if it comes.
+// How long stop() waits for the thread. It answers at once unless libpulse
+// holds it: when a connection's name lookup gets no answer, libpulse gives up
+// on the connection after 5 s and then, on this thread, waits for the lookup
+// to end, which takes seconds more. Exit does not wait for that.
+constexpr auto StopGrace = std::chrono::milliseconds(30);
+
+// Everything here runs on the thread of its own main loop, but for start(),
+// stop() and the destructor, which run while that thread does not. Nothing
+// waits on the server: every request to it is sent and its answer handled
+// when it comes, if it comes.
 class Engine {
 public:
     bool start(TakeRequest take)
     {
         m_take = take;
         m_wakeFd = eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC);
-        m_loop = pa_threaded_mainloop_new();
+        m_loop = pa_mainloop_new();
         if (m_wakeFd < 0 || !m_loop)
             return false;
-        pa_mainloop_api *api = pa_threaded_mainloop_get_api(m_loop);
+        pa_mainloop_api *api = pa_mainloop_get_api(m_loop);
         m_wake = api->io_new(api, m_wakeFd, PA_IO_EVENT_INPUT, [](pa_mainloop_api *, pa_io_event *, int, pa_io_event_flags_t, void *self) {
             static_cast<Engine *>(self)->woken();
         }, this);
-        // Connected ahead of the first cue, which then only has a stream to make.
-        connect();
-        return m_wake && pa_threaded_mainloop_start(m_loop) == 0;
+        if (!m_wake)
+            return false;
+        std::promise<void> ended;
+        m_ended = ended.get_future();
+        try {
+            m_thread = std::thread([this, ended = std::move(ended)]() mutable {
+                run();
+                ended.set_value();
+            });
+        } catch (const std::system_error &) {
+            return false;
+        }
+        return true;
     }
 
     int wakeFd() const { return m_wakeFd; }
 
-    // After this only the thread's resources are left, which the ending process frees.
-    void stop()
+    // Ends the thread; false when it did not end within StopGrace.
+    bool stop()
     {
-        pa_threaded_mainloop_stop(m_loop);
+        m_quit = true;
+        eventfd_write(m_wakeFd, 1);
+        if (m_ended.wait_for(StopGrace) != std::future_status::ready)
+            return false;
+        m_thread.join();
+        return true;
+    }
+
+    // Freeing a connection on its way frees its name lookup, which waits for
+    // the lookup to end; such an engine is left as it is.
+    bool connecting() const { return m_context && pa_context_get_state(m_context) == PA_CONTEXT_CONNECTING; }
+
+    // Only while no thread runs (start() failed, or stop() succeeded), and not while connecting().
+    ~Engine()
+    {
         stopSound();
         if (m_context) {
             pa_context_disconnect(m_context);
             pa_context_unref(m_context);
         }
-        pa_threaded_mainloop_free(m_loop);
-        ::close(m_wakeFd);
+        if (m_loop)
+            pa_mainloop_free(m_loop);
+        if (m_wakeFd >= 0)
+            ::close(m_wakeFd);
     }
 
 private:
+    void run()
+    {
+        // Connected ahead of the first cue, which then only has a stream to make.
+        connect();
+        while (!m_quit && pa_mainloop_iterate(m_loop, 1, nullptr) >= 0) {
+        }
+    }
+
     void woken()
     {
         eventfd_t count;
         eventfd_read(m_wakeFd, &count);
         std::string path;
-        if (!m_take(path))
+        // Once stop() has asked, nothing new starts: a thread that libpulse
+        // held past stop() may come here while the program ends.
+        if (m_quit || !m_take(path))
             return;
         // The new cue stops the old one at once, whether or not it can play itself.
         stopSound();
@@ -74,15 +122,17 @@ private:
         // else the stream starts when the context is ready
     }
 
-    // A context that is connected or on its way; a new one if the last failed
-    // (the server went away). False when not even a new one can start.
+    // A context that is connected or on its way, or else a new one: a
+    // connection still being made (its name lookup can take seconds) is never
+    // doubled, and the first cue after one failed (no server, or it went away)
+    // tries again. False when not even a new one can start.
     bool connect()
     {
         if (m_context && PA_CONTEXT_IS_GOOD(pa_context_get_state(m_context)))
             return true;
         if (m_context)
             pa_context_unref(m_context);
-        m_context = pa_context_new(pa_threaded_mainloop_get_api(m_loop), "Glidor");
+        m_context = pa_context_new(pa_mainloop_get_api(m_loop), "Glidor");
         if (!m_context)
             return false;
         pa_context_set_state_callback(m_context, [](pa_context *c, void *self) {
@@ -187,25 +237,36 @@ private:
 
     TakeRequest m_take = nullptr;
     int m_wakeFd = -1;
-    pa_threaded_mainloop *m_loop = nullptr;
+    pa_mainloop *m_loop = nullptr;
     pa_io_event *m_wake = nullptr;
     pa_context *m_context = nullptr;
     pa_stream *m_stream = nullptr;
     std::unique_ptr<SoundFile> m_file; // what m_stream plays, or will once the context is ready
+    std::atomic<bool> m_quit = false;
+    std::thread m_thread;
+    std::future<void> m_ended;
 };
 
+// The one engine, from glidorSoundStart() to glidorSoundStop(), which deletes
+// it unless its thread or its connection cannot be let go of at once. A plain
+// pointer: a static owner would be destroyed at exit by this module's own
+// destructors, which run before the program's exit handler that stops the
+// engine's thread, and it would free an engine that a held thread still uses.
 Engine *engine = nullptr;
 
 } // namespace
 
 extern "C" __attribute__((visibility("default"))) int glidorSoundStart(TakeRequest take)
 {
-    engine = new Engine;
-    return engine->start(take) ? engine->wakeFd() : -1;
+    auto started = std::make_unique<Engine>();
+    if (!started->start(take))
+        return -1;
+    engine = started.release();
+    return engine->wakeFd();
 }
 
 extern "C" __attribute__((visibility("default"))) void glidorSoundStop()
 {
-    if (engine)
-        engine->stop();
+    if (engine->stop() && !engine->connecting())
+        delete std::exchange(engine, nullptr);
 }

@@ -1,9 +1,10 @@
 // Writes the game's own Move.wav (a soft wooden slide) and Done.wav (a short rising chime) into a folder.
+#include <sndfile.h>
+
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
-#include <fstream>
 #include <numbers>
 #include <string>
 #include <vector>
@@ -13,35 +14,26 @@ namespace {
 constexpr int Rate = 44100;
 constexpr double Tau = 2 * std::numbers::pi;
 
-// 16-bit mono PCM, the WAV every player reads.
+// 16-bit mono PCM, the WAVE every player reads. libsndfile writes no date or
+// name into it, so each build makes the same bytes.
 bool writeWav(const std::string &path, const std::vector<double> &samples)
 {
     double peak = 1e-9;
     for (double s : samples)
         peak = std::max(peak, std::abs(s));
-    std::vector<std::int16_t> pcm;
+    std::vector<short> pcm;
     for (double s : samples)
-        pcm.push_back(std::int16_t(std::lround(s / peak * 0.6 * 32767))); // leaves headroom
+        pcm.push_back(short(std::lround(s / peak * 0.6 * 32767))); // leaves headroom
 
-    const auto dataBytes = std::uint32_t(pcm.size() * 2);
-    std::ofstream out(path, std::ios::binary);
-    auto u32 = [&out](std::uint32_t v) { for (int i = 0; i < 4; ++i) out.put(char(v >> (8 * i))); };
-    auto u16 = [&out](std::uint16_t v) { out.put(char(v)).put(char(v >> 8)); };
-    out << "RIFF";
-    u32(36 + dataBytes);
-    out << "WAVEfmt ";
-    u32(16);
-    u16(1); // PCM
-    u16(1); // mono
-    u32(Rate);
-    u32(Rate * 2);
-    u16(2);
-    u16(16);
-    out << "data";
-    u32(dataBytes);
-    for (std::int16_t s : pcm)
-        u16(std::uint16_t(s));
-    return bool(out);
+    SF_INFO info{};
+    info.samplerate = Rate;
+    info.channels = 1;
+    info.format = SF_FORMAT_WAV | SF_FORMAT_PCM_16;
+    SNDFILE *file = sf_open(path.c_str(), SFM_WRITE, &info);
+    if (!file)
+        return false;
+    const bool written = sf_write_short(file, pcm.data(), sf_count_t(pcm.size())) == sf_count_t(pcm.size());
+    return sf_close(file) == 0 && written;
 }
 
 // The last `ms` milliseconds fade to nothing so that a sound does not end in a click.

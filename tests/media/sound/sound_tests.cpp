@@ -2,12 +2,15 @@
 // the null sink of a PulseAudio server of the tests' own really received.
 #include <QProcess>
 #include <QRegularExpression>
+#include <QSet>
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <arpa/inet.h>
 #include <complex>
 #include <numbers>
 #include <numeric>
+#include <sys/socket.h>
 
 namespace {
 
@@ -15,33 +18,45 @@ namespace {
 constexpr int Rate = 44100, Window = Rate / 100;
 
 // Every case's folder: soundcheck with the back end beside it; Move.wav "B100 A200", Done.wav "C300",
-// Warm.wav, silence played first to load the back end; the decoys (D) in work/, where it runs.
+// Warm.wav, silence that loads the back end first where a case's timing needs it; the decoys (D) in work/,
+// where it runs. Each case runs in a mount namespace of its own, where `resolver
+// [SECONDS]` puts the tests' resolver, which never answers, in place (a lookup gives up after SECONDS, or
+// glibc's 10 s) and names the sound server by host.
 const QString Prelude = "set -e\ncp '" SOUNDCHECK_PATH "' . && ln -s '" SOUND_MODULE_PATH "' . && BUILD='" BUILD_DIR
                         "' && start='bash " SOUND_SERVER_SCRIPT R"( start'
 tone() { sox -n -r 44100 -b 16 -c 1 "$1" synth "$3" sine "$2" vol .5; }
-tone b.wav 1000 .1 && tone a.wav 500 .2 && sox b.wav a.wav Move.wav
-tone Done.wav 1500 .3 && tone Warm.wav 0 .05
+tone b.wav 1000 .1 && tone a.wav 500 .2 && sox b.wav a.wav Move.wav && tone Done.wav 1500 .3 && tone Warm.wav 0 .05
 mkdir work && tone work/Move.wav 2000 .3 && cp work/Move.wav work/Done.wav
 pid=$(cat "$SERVER/pid") && export STOP="kill -STOP $pid" KILL="kill -KILL $pid" START="$start $SERVER 10"
+# The binds stay in this namespace: / is made private, or in a chroot (no mount point) must be so already,
+# as in the roots of scripts/fresh-root.sh.
+resolver() { mount --make-rprivate / 2>/dev/null || ! grep -q shared: /proc/self/mountinfo || exit 1
+  printf 'nameserver %s\n%s\n' "$RESOLVER" "${1:+options timeout:$1 attempts:1}" >resolv.conf && echo 'hosts: dns' >nss
+  mount --bind resolv.conf /etc/resolv.conf && mount --bind nss /etc/nsswitch.conf && export PULSE_SERVER=tcp:sound-box.lan; }
+# The one sink input's buffer, while a sound plays: about 200 ms.
+export BUFFER="pactl list sink-inputs | awk '/Buffer Latency/ { n++; gsub(/[^0-9]/, e); us = \$0 + 0 } END { exit !(n == 1 && us >= 100000 && us <= 300000) }'"
 )";
 
-// One case a line: its name | the shell set-up of its folder (no pipes) | the
-// cues and other steps for soundcheck | a pattern for what must be heard.
+// One case a line: its name | the shell set-up of its folder (no pipes) | the cues and other steps for
+// soundcheck | a pattern for what must be heard | the name lookups the resolver gets, if any. The first cue
+// comes at once, while the back end still loads.
 const char *const Cases = R"(
-a 1-second sound is heard whole | tone Move.wav 500 1 | Move.wav @1300 | A1000
-double, eight channels, 192 kHz | sox Done.wav -e float -b 64 -r 192000 -c 8 Move.wav | Move.wav @600 | C300
-cues in order, each cutting the last and heard from its start | | Move.wav @400 Move.wav @200 Done.wav @500 | B100 A200 B100 A100 C300
+a 1-second sound is heard whole, the first cue, with a 200 ms buffer | tone Move.wav 500 1 | Move.wav @700 !"$BUFFER" @1200 | A1000
+double, eight channels, 192 kHz | sox Done.wav -e float -b 64 -r 192000 -c 8 Move.wav | Warm.wav @300 Move.wav @600 | C300
+cues in order, each cutting the last and heard from its start | | Warm.wav @300 Move.wav @400 Move.wav @200 Done.wav @500 | B100 A200 B100 A100 C300
 quitting while a sound plays | | Move.wav @100 | .*
 no back end beside the program | rm glidor-sound.so | Move.wav @400 |
 no audio server | export PULSE_SERVER=unix:/nowhere | Move.wav @400 |
-a folder named in Latin-1, with a space and a newline | d=$(printf 'Spel-\345\344\366 \n.') && mkdir "$d" && mv soundcheck glidor-sound.so *.wav "$d" && ln -s "$d/soundcheck" . | Move.wav @600 | B100 A200
-our own sounds | cp "$BUILD/Move.wav" "$BUILD/Done.wav" . | Move.wav @300 Done.wav @1000 | #100 #[89]00
-a 3 GB file of silence: memory stays, the next cue cuts it | head -c 40 Done.wav >Move.wav && printf '\377\377\377\177' >>Move.wav && truncate -s 3G Move.wav | Move.wav @1000 Done.wav @500 | C300
+a folder named in Latin-1, with a space and a newline | d=$(printf 'Spel-\345\344\366 \n.') && mkdir "$d" && mv soundcheck glidor-sound.so *.wav "$d" && ln -s "$d/soundcheck" . | Warm.wav @300 Move.wav @600 | B100 A200
+our own sounds | cp "$BUILD/Move.wav" "$BUILD/Done.wav" . | Warm.wav @300 Move.wav @300 Done.wav @1000 | #100 #[89]00
+a 3 GB file of silence: memory stays, the next cue cuts it | head -c 40 Done.wav >Move.wav && printf '\377\377\377\177' >>Move.wav && truncate -s 3G Move.wav | Warm.wav @300 Move.wav @1000 Done.wav @500 | C300
 the server hung before the first cue: quitting at once | | !"$STOP" Move.wav @100 Done.wav @100 |
-the server hung with cues pending: quitting at once | | Move.wav @150 !"$STOP" Done.wav @1 Move.wav @100 | .*
-the server killed in a sound, then back: the next cue plays | | Move.wav @200 !"$KILL" @100 Done.wav @100 !"$START" @2000 Done.wav @500 | B100.* C[23]00
-bad Move.wav: missing | rm Move.wav | Done.wav @200 Move.wav @500 | C200
-bad Move.wav: a FIFO | rm Move.wav && mkfifo Move.wav | Done.wav @200 Move.wav @500 | C200
+the server hung with cues pending: quitting at once | | Warm.wav @300 Move.wav @150 !"$STOP" Done.wav @1 Move.wav @100 | .*
+the server killed in a sound, then back: the next cue plays | | Warm.wav @300 Move.wav @200 !"$KILL" @100 Done.wav @100 !"$START" @2000 Done.wav @500 | B100.* C[23]00
+bad Move.wav: missing | rm Move.wav | Warm.wav @300 Done.wav @200 Move.wav @500 | C200
+bad Move.wav: a FIFO | rm Move.wav && mkfifo Move.wav | Warm.wav @300 Done.wav @200 Move.wav @500 | C200
+a host no resolver answers: one lookup at a time, another after it failed, quitting at once | resolver 1 | Move.wav @300 Done.wav @300 Move.wav @1400 Move.wav @600 | | 2
+quitting while libpulse, having given up on a connection at 5 s, waits for its lookup | resolver | Move.wav @7000 | | 1
 )";
 
 // A recording as "B100 A200": its tones in order, lengths rounded to 100 ms, enough to show a cut or an
@@ -63,10 +78,8 @@ QString heard(const QByteArray &raw, bool anySound)
         }
         labels += rms < 0.01 ? '.' : present.size() == 1 && !anySound ? present[0] : '#';
     }
-    static const QRegularExpression longRun("(.)\\1\\1+"), sound("([^.])\\1*");
-    QString kept; // silence stays in, so that it parts two sounds
-    for (const auto &m : longRun.globalMatch(labels))
-        kept += m.captured();
+    static const QRegularExpression shortRun("((.)\\2\\2+)|."), sound("([^.])\\1*");
+    const QString kept = labels.replace(shortRun, "\\1"); // silence stays in, so that it parts two sounds
     QStringList words;
     for (const auto &m : sound.globalMatch(kept))
         words << m.captured(1) + QString::number((m.capturedLength() + 5) / 10 * 100);
@@ -80,10 +93,16 @@ class SoundTests : public QObject {
 
     QTemporaryDir m_server;
     QProcess m_recorder;
+    // The tests' resolver: a socket that takes queries and never answers them.
+    int m_resolver = socket(AF_INET, SOCK_DGRAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
 
 private slots:
     void initTestCase()
     {
+        // On a loopback address of this run's own (127.53.x.y), so that runs at the same time keep their lookups apart.
+        sockaddr_in address{AF_INET, htons(53), {htonl(0x7f350000 | (getpid() & 0xffff))}, {}};
+        QVERIFY2(bind(m_resolver, reinterpret_cast<sockaddr *>(&address), sizeof address) == 0, strerror(errno));
+        qputenv("RESOLVER", inet_ntoa(address.sin_addr));
         QCOMPARE(QProcess::execute("bash", {SOUND_SERVER_SCRIPT, "start", m_server.path(), "10"}), 0);
         qputenv("SERVER", QFile::encodeName(m_server.path()));
         qputenv("PULSE_SERVER", "unix:" + QFile::encodeName(m_server.filePath("native")));
@@ -94,8 +113,7 @@ private slots:
 
     void cleanupTestCase()
     {
-        m_recorder.kill();
-        m_recorder.waitForFinished();
+        m_recorder.close();
         QProcess::execute("bash", {SOUND_SERVER_SCRIPT, "stop", m_server.path()});
     }
 
@@ -116,14 +134,14 @@ private slots:
         game.setWorkingDirectory(box.path());
         m_recorder.readAll(); // what came before this case
         QByteArray recording;
-        game.start("sh", {"-c", Prelude + setup + "\ncd work && exec ../soundcheck Warm.wav @300 " + steps});
+        game.start("unshare", {"-m", "--propagation", "unchanged", "sh", "-c", Prelude + setup + "\ncd work && exec ../soundcheck " + steps});
         // The recording flows while the event loop runs; a recorder that lost its server starts again.
         QVERIFY(QTest::qWaitFor([&] {
             recording += m_recorder.readAll();
             if (m_recorder.state() == QProcess::NotRunning)
                 m_recorder.start();
             return game.state() == QProcess::NotRunning;
-        }, 6000));
+        }, 15000));
         // A hung server goes on; Qt cannot remove a Latin-1 name.
         QProcess::execute("sh", {"-c", "kill -CONT $(cat \"$SERVER/pid\"); rm -rf '" + box.path() + "'"});
         QTest::qWait(200); // for the last of the sound to reach the recording
@@ -131,6 +149,11 @@ private slots:
         const QByteArray out = game.readAllStandardError();
         QVERIFY2(game.exitStatus() == QProcess::NormalExit && game.exitCode() == 0 && out.isEmpty(), out.constData());
         QVERIFY2(QRegularExpression("^(" + expected + ")$").match(h).hasMatch(), qPrintable("heard \"" + h + "\""));
+        QSet<in_port_t> lookups; // a port for each, shared by its retries
+        sockaddr_in from;
+        for (socklen_t size = sizeof from; recvfrom(m_resolver, nullptr, 0, 0, reinterpret_cast<sockaddr *>(&from), &size) >= 0;)
+            lookups.insert(from.sin_port);
+        QCOMPARE(lookups.size(), fields.value(4).toInt());
     }
 };
 

@@ -8,24 +8,35 @@
 #include <algorithm>
 #include <cmath>
 #include <sys/mman.h>
+#include <sys/resource.h>
 #include <unistd.h>
 #include <vector>
 
 // One file a line, 0.1 s of sound where it holds any: its name | the shell that makes it as `sound` | the
-// stream asked for, rate and channel positions, or "refused". In sox's WAVE the channel mask is at byte 40,
-// a float file's first sample at 58.
+// stream asked for, rate and channel positions, "silent" when all is 0, or "refused". In sox's WAVE the
+// channel mask is at byte 40, a float file's first sample at 58.
 const char *const Files = R"(
 8-bit mono at 8 kHz | sox -n -r 8000 -b 8 -c 1 -t wav sound synth .1 sine 500 | 8000 mono
 six 24-bit channels with no mask come in WAVE's order | sox -n -r 48000 -b 24 -c 6 -t wavpcm sound synth .1 sine 500 | 48000 front-left,front-right,front-center,lfe,rear-left,rear-right
 a channel mask of the file's own is kept | sox -n -r 96000 -b 24 -c 2 -t wav sound synth .1 sine 500 && printf '\0\6\0\0' | dd of=sound bs=1 seek=40 conv=notrunc | 96000 side-left,side-right
-float that is not a number comes as silence | sox -n -r 44100 -e float -b 32 -c 2 -t wav sound synth .1 sine 500 && printf '\0\0\300\177' | dd of=sound bs=1 seek=58 conv=notrunc | 44100 front-left,front-right
+5.1's channel mask | sox -n -r 48000 -b 24 -c 6 -t wav sound synth .1 sine 500 && printf '\77\0\0\0' | dd of=sound bs=1 seek=40 conv=notrunc | 48000 front-left,front-right,front-center,lfe,rear-left,rear-right
+float NaN, +Inf and -Inf come as silence | sox -n -r 44100 -e float -b 32 -c 2 -t wav sound trim 0 .1 && printf '\0\0\300\177\0\0\200\177\0\0\200\377' | dd of=sound bs=1 seek=58 conv=notrunc | 44100 front-left,front-right silent
 MS ADPCM stereo | sox -n -r 22050 -e ms-adpcm -c 2 -t wav sound synth .1 sine 500 | 22050 front-left,front-right
 GSM 6.10 | sox -n -r 8000 -e gsm-full-rate -c 1 -t wav sound synth .1 sine 500 | 8000 mono
+a 70,000-byte comment before the format | sox -n -r 44100 -b 16 -c 1 -t wav t synth .1 sine 500 && far t | 44100 mono
 FLAC | sox -n -r 8000 -t flac sound synth .1 sine 500 | refused
 12 bytes taken for MPEG | printf '\377\373\220\144garbage!' >sound | refused
-MP3 in a WAVE | printf 'RIFF\377\0\0\0WAVEfmt \36\0\0\0\125\0\1\0\104\254\0\0\200\76\0\0\1\0\0\0\14\0\1\0\2\0\0\0\240\1\1\0\161\5data\377\377\0\0' >sound && seq 9999 >>sound | refused
-a rate no server takes | sox -n -r 400000 -t wav sound synth .1 sine 500 | refused
+MP3 in a WAVE, behind a 70,000-byte comment | printf 'RIFF\377\0\0\0WAVEfmt \36\0\0\0\125\0\1\0\104\254\0\0\200\76\0\0\1\0\0\0\14\0\1\0\2\0\0\0\240\1\1\0\161\5data\377\377\0\0' >t && seq 9999 >>t && far t | refused
+1 GB of chunks without end | printf 'RIFF\377\377\377\377WAVE' >sound && truncate -s 1G sound | refused
+a rate far above the server's limit | sox -n -r $((2 * rate_max)) -t wav sound synth .1 sine 500 | refused
 a FIFO, not even opened | mkfifo sound | refused
+)";
+
+// The rows' shell: the limit on rates that libpulse's headers state (it takes 1% more), and `far FILE`,
+// which writes the WAVE FILE as `sound` with a 70,000-byte comment (a LIST chunk of INFO's ICMT) before
+// all its chunks.
+const QString Shell = "rate_max=" + QString::number(PA_RATE_MAX) + R"(; far() { perl -0777 -ne 'print "RIFF",
+  pack("V", length() + 70000), "WAVELIST", pack("V", 70000), "INFOICMT", pack("V", 69988), "x" x 69988, substr($_, 12)' "$1" >sound; }
 )";
 
 class SoundFileTests : public QObject {
@@ -46,27 +57,31 @@ private slots:
         QFETCH(QString, make);
         QFETCH(QString, stream);
         QTemporaryDir dir;
-        QCOMPARE(QProcess::execute("sh", {"-c", "cd '" + dir.path() + "' && (" + make + ") 2>/dev/null"}), 0);
+        QCOMPARE(QProcess::execute("sh", {"-c", Shell + "cd '" + dir.path() + "' && (" + make + ") 2>/dev/null"}), 0);
         const int saved = dup(2), printed = memfd_create("stderr", 0);
         dup2(printed, 2);
         auto file = glidor::sound::SoundFile::open(QFile::encodeName(dir.filePath("sound")));
         std::size_t frames = 0, channels = file ? file->format().sample.channels : 0;
         std::vector<float> chunk(333 * channels);
-        bool numbers = true;
+        bool numbers = true, silent = true;
         for (std::size_t n; file && (n = file->read(chunk.data(), 333)) > 0; frames += n)
-            numbers = numbers && std::all_of(chunk.begin(), chunk.begin() + n * channels, [](float v) { return std::abs(v) <= 1; });
+            numbers = numbers && std::all_of(chunk.begin(), chunk.begin() + n * channels, [&silent](float v) {
+                silent = silent && v == 0;
+                return std::abs(v) <= 1;
+            });
         dup2(saved, 2);
         QCOMPARE(lseek(printed, 0, SEEK_END), 0);
+        rusage usage;
+        QVERIFY2(getrusage(RUSAGE_SELF, &usage) == 0 && usage.ru_maxrss < 512 * 1024, "a file was read whole"); // kB
         QCOMPARE(bool(file), stream != "refused");
         if (!file)
             return;
         char positions[PA_CHANNEL_MAP_SNPRINT_MAX];
         pa_channel_map_snprint(positions, sizeof positions, &file->format().map);
-        QCOMPARE(QString::number(file->format().sample.rate) + ' ' + positions, stream);
-        QCOMPARE(file->format().sample.format, PA_SAMPLE_FLOAT32NE);
+        QCOMPARE(QString::number(file->format().sample.rate) + ' ' + positions + (silent ? " silent" : ""), stream);
         QVERIFY(numbers);
-        const std::size_t rate = file->format().sample.rate;
-        QVERIFY2(frames >= rate / 10 && frames < rate / 10 + 1024, qPrintable(QString::number(frames))); // ADPCM and GSM pad their last blocks
+        const std::size_t tenth = file->format().sample.rate / 10; // ADPCM and GSM pad their last blocks
+        QVERIFY2(frames >= tenth && frames < tenth + 1024, qPrintable(QString::number(frames)));
     }
 };
 
