@@ -7,7 +7,7 @@ cd "$(dirname "$0")/.."
 runs=${RUNS:-20}
 build=build-bench
 bash scripts/setup.sh bench
-cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DBUILD_TESTING=OFF -DGLIDOR_BENCH=ON >/dev/null
+cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DBUILD_TESTING=OFF -DBUILD_BENCHMARKING=ON >/dev/null
 cmake --build "$build" -j"$(nproc)" >/dev/null
 glidor=$build/glidor
 minimal=$build/tools/bench/minimal-window
