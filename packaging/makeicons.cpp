@@ -14,7 +14,8 @@ int main(int argc, char *argv[])
         return 2;
     }
     for (const QImage &icon : glidor::pictures::icons()) {
-        const QString path = QString::fromLocal8Bit(argv[1]) + QLatin1Char('/') + QString::number(icon.width()) + QStringLiteral(".png");
+        const QString path = QString::fromLocal8Bit(argv[1]) + QLatin1Char('/')
+                + QString::number(icon.width()) + QStringLiteral(".png");
         if (!icon.save(path, "PNG")) {
             std::fprintf(stderr, "makeicons: cannot write %s\n", qPrintable(path));
             return 1;

@@ -17,7 +17,8 @@ constexpr int pictureId(int square, int tile)
 // What picture `id` shows: a number in the yellow look of a tile at home for
 // 101..121, a tile in the grey look of one elsewhere for 122..136. Any other
 // id shows no number: {0, false}.
-struct PictureContent {
+struct PictureContent
+{
     int number;
     bool home;
 };
@@ -25,10 +26,10 @@ struct PictureContent {
 constexpr PictureContent pictureContent(int id)
 {
     if (id > HomePictures && id <= AwayPictures)
-        return {id - HomePictures, true};
+        return { id - HomePictures, true };
     if (id > AwayPictures && id <= AwayPictures + 15)
-        return {id - AwayPictures, false};
-    return {0, false};
+        return { id - AwayPictures, false };
+    return { 0, false };
 }
 
 } // namespace glidor

@@ -21,7 +21,8 @@ std::string countText(double count)
 
 // One case of the move rule: the bound on square p that keeps the run inside
 // its row or column, the distance k to the gap and the step s towards it.
-struct MoveCase {
+struct MoveCase
+{
     enum Field { Column, Row } field;
     enum Compare { Less, Greater } compare;
     int bound;
@@ -31,18 +32,18 @@ struct MoveCase {
 
 // Tested in this order; the first case whose two conditions hold is carried out.
 constexpr MoveCase moveCases[12] = {
-    {MoveCase::Column, MoveCase::Less, 4, 1, +1},
-    {MoveCase::Column, MoveCase::Less, 3, 2, +1},
-    {MoveCase::Column, MoveCase::Less, 2, 3, +1},
-    {MoveCase::Column, MoveCase::Greater, 1, 1, -1},
-    {MoveCase::Column, MoveCase::Greater, 2, 2, -1},
-    {MoveCase::Column, MoveCase::Greater, 3, 3, -1},
-    {MoveCase::Row, MoveCase::Less, 4, 1, +4},
-    {MoveCase::Row, MoveCase::Less, 3, 2, +4},
-    {MoveCase::Row, MoveCase::Less, 2, 3, +4},
-    {MoveCase::Row, MoveCase::Greater, 1, 1, -4},
-    {MoveCase::Row, MoveCase::Greater, 2, 2, -4},
-    {MoveCase::Row, MoveCase::Greater, 3, 3, -4},
+    { MoveCase::Column, MoveCase::Less, 4, 1, +1 },
+    { MoveCase::Column, MoveCase::Less, 3, 2, +1 },
+    { MoveCase::Column, MoveCase::Less, 2, 3, +1 },
+    { MoveCase::Column, MoveCase::Greater, 1, 1, -1 },
+    { MoveCase::Column, MoveCase::Greater, 2, 2, -1 },
+    { MoveCase::Column, MoveCase::Greater, 3, 3, -1 },
+    { MoveCase::Row, MoveCase::Less, 4, 1, +4 },
+    { MoveCase::Row, MoveCase::Less, 3, 2, +4 },
+    { MoveCase::Row, MoveCase::Less, 2, 3, +4 },
+    { MoveCase::Row, MoveCase::Greater, 1, 1, -4 },
+    { MoveCase::Row, MoveCase::Greater, 2, 2, -4 },
+    { MoveCase::Row, MoveCase::Greater, 3, 3, -4 },
 };
 
 } // namespace
@@ -191,11 +192,20 @@ void Puzzle::Form_KeyDown(int keyCode)
     const auto gap = static_cast<std::int16_t>(m_board.EmptySquare);
     std::int16_t target;
     switch (keyCode) {
-    case KeyRight: target = static_cast<std::int16_t>(gap - 1); break;
-    case KeyLeft: target = static_cast<std::int16_t>(gap + 1); break;
-    case KeyDown: target = static_cast<std::int16_t>(gap - 4); break;
-    case KeyUp: target = static_cast<std::int16_t>(gap + 4); break;
-    default: return;
+    case KeyRight:
+        target = static_cast<std::int16_t>(gap - 1);
+        break;
+    case KeyLeft:
+        target = static_cast<std::int16_t>(gap + 1);
+        break;
+    case KeyDown:
+        target = static_cast<std::int16_t>(gap - 4);
+        break;
+    case KeyUp:
+        target = static_cast<std::int16_t>(gap + 4);
+        break;
+    default:
+        return;
     }
     MoveTile(target);
     CheckSolved();

@@ -10,7 +10,8 @@
 namespace glidor {
 
 // One square of the board. The fields are whole numbers held in doubles.
-struct SquareRec {
+struct SquareRec
+{
     double Column = 0;
     double Row = 0;
     double Tile = 0; // 1..15, or 16 for the gap
@@ -25,7 +26,8 @@ enum ArrowKey : int { KeyLeft = 37, KeyUp = 38, KeyRight = 39, KeyDown = 40 };
 
 // The board state: the window-level variables that the rules work on, under
 // the game's own names. The window owns it; only the rules change it.
-struct Board {
+struct Board
+{
     std::array<SquareRec, 17> Squares{}; // index 0 is not a square and keeps its zeros
     std::uint8_t EmptySquare = 0;
     std::uint8_t RandomSquare = 0;
@@ -40,9 +42,10 @@ bool sideBySide(const Board &board, int a, int b);
 
 // The rules: they change the board and reach the window only through WindowOps.
 // Squares are numbered 1..16 row by row from the top left.
-class Puzzle {
+class Puzzle
+{
 public:
-    Puzzle(Board &board, WindowOps &ops) : m_board(board), m_ops(ops) {}
+    Puzzle(Board &board, WindowOps &ops) : m_board(board), m_ops(ops) { }
 
     // Seeds the random draws, then lays out the solved board.
     void Form_Load();

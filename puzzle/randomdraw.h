@@ -15,7 +15,8 @@ float unitDraw(std::uint32_t bits);
 std::uint8_t squareFromDraw(float r);
 
 // Where the shuffle's draws come from: the window is handed one at start.
-class RandomSource {
+class RandomSource
+{
 public:
     virtual ~RandomSource() = default;
     // Seeds the draws; each run of the program then draws a different sequence.
@@ -25,7 +26,8 @@ public:
 };
 
 // The game's own draws: a Mersenne Twister seeded from the clock.
-class ClockRandom final : public RandomSource {
+class ClockRandom final : public RandomSource
+{
 public:
     void seed() override;
     float draw() override;

@@ -14,7 +14,8 @@ const char *cueFileName(Cue cue);
 // Everything the rules need from the window, and nothing more. All calls are
 // synchronous; a value read back is the current one, also right after it was set.
 // No operation may call back into the core.
-class WindowOps {
+class WindowOps
+{
 public:
     virtual ~WindowOps() = default;
 

@@ -160,9 +160,12 @@ namespace {
 
 // The counter: its name ends in the count, since screen readers speak a
 // label's name and not a value; a value would also bring actions to change it.
-class CounterAccessible : public QAccessibleWidget {
+class CounterAccessible : public QAccessibleWidget
+{
 public:
-    explicit CounterAccessible(QWidget *widget) : QAccessibleWidget(widget, QAccessible::StaticText) {}
+    explicit CounterAccessible(QWidget *widget) : QAccessibleWidget(widget, QAccessible::StaticText)
+    {
+    }
 
     QString text(QAccessible::Text t) const override
     {
@@ -173,9 +176,10 @@ public:
     }
 };
 
-class SquareAccessible : public QAccessibleWidget {
+class SquareAccessible : public QAccessibleWidget
+{
 public:
-    explicit SquareAccessible(QWidget *widget) : QAccessibleWidget(widget, QAccessible::Graphic) {}
+    explicit SquareAccessible(QWidget *widget) : QAccessibleWidget(widget, QAccessible::Graphic) { }
 
     QString text(QAccessible::Text t) const override
     {
@@ -186,15 +190,22 @@ public:
 };
 
 // One of the board's two message items. It has no widget of its own.
-class MessageAccessible : public QAccessibleInterface {
+class MessageAccessible : public QAccessibleInterface
+{
 public:
-    MessageAccessible(BoardArea *board, int slot) : m_board(board), m_slot(slot) {}
+    MessageAccessible(BoardArea *board, int slot) : m_board(board), m_slot(slot) { }
 
     bool isValid() const override { return !m_board.isNull(); }
     QObject *object() const override { return nullptr; }
-    QWindow *window() const override { return m_board ? m_board->window()->windowHandle() : nullptr; }
+    QWindow *window() const override
+    {
+        return m_board ? m_board->window()->windowHandle() : nullptr;
+    }
     QAccessibleInterface *childAt(int, int) const override { return nullptr; }
-    QAccessibleInterface *parent() const override { return QAccessible::queryAccessibleInterface(m_board); }
+    QAccessibleInterface *parent() const override
+    {
+        return QAccessible::queryAccessibleInterface(m_board);
+    }
     QAccessibleInterface *child(int) const override { return nullptr; }
     int childCount() const override { return 0; }
     int indexOfChild(const QAccessibleInterface *) const override { return -1; }
@@ -202,7 +213,7 @@ public:
     {
         return t == QAccessible::Name && m_board ? m_board->message(m_slot) : QString();
     }
-    void setText(QAccessible::Text, const QString &) override {}
+    void setText(QAccessible::Text, const QString &) override { }
     QRect rect() const override
     {
         return m_board ? QRect(m_board->mapToGlobal(QPoint(0, 0)), m_board->size()) : QRect();
@@ -224,14 +235,16 @@ private:
 
 // The board lists the controls in reading order, then the current message
 // item; the sky, the frame lines and the design square are left out.
-class BoardAccessible : public QAccessibleWidget {
+class BoardAccessible : public QAccessibleWidget
+{
 public:
     // A canvas, not a panel: Orca reads a focused panel together with every
     // label inside it, the help lines and the messages included.
     explicit BoardAccessible(BoardArea *board) : QAccessibleWidget(board, QAccessible::Canvas)
     {
         for (int slot = 0; slot < 2; ++slot)
-            m_messages[slot] = QAccessible::registerAccessibleInterface(new MessageAccessible(board, slot));
+            m_messages[slot] =
+                    QAccessible::registerAccessibleInterface(new MessageAccessible(board, slot));
     }
     ~BoardAccessible() override
     {
@@ -245,7 +258,8 @@ public:
         if (index >= 0 && index < order().size())
             return QAccessible::queryAccessibleInterface(order().at(index));
         if (index == order().size())
-            return QAccessible::accessibleInterface(m_messages[static_cast<BoardArea *>(widget())->currentMessage()]);
+            return QAccessible::accessibleInterface(
+                    m_messages[static_cast<BoardArea *>(widget())->currentMessage()]);
         return nullptr;
     }
     int indexOfChild(const QAccessibleInterface *child) const override
@@ -262,22 +276,29 @@ public:
     }
 
 private:
-    const QList<QWidget *> &order() const { return static_cast<BoardArea *>(widget())->readingOrder(); }
+    const QList<QWidget *> &order() const
+    {
+        return static_cast<BoardArea *>(widget())->readingOrder();
+    }
     QAccessible::Id m_messages[2] = {};
 };
 
 // A menu item with a check mark. Orca speaks the checked state of a menu item
 // but says nothing when it is off, so the description says on or off. (The
 // role stays a menu item: the menu finds its children by that role.)
-class CheckItemAccessible : public QAccessibleInterface, public QAccessibleActionInterface {
+class CheckItemAccessible : public QAccessibleInterface, public QAccessibleActionInterface
+{
 public:
-    explicit CheckItemAccessible(QAction *action) : m_action(action) {}
+    explicit CheckItemAccessible(QAction *action) : m_action(action) { }
 
     bool isValid() const override { return m_action && menu(); }
     QObject *object() const override { return m_action; }
     QWindow *window() const override { return menu() ? menu()->windowHandle() : nullptr; }
     QAccessibleInterface *childAt(int, int) const override { return nullptr; }
-    QAccessibleInterface *parent() const override { return QAccessible::queryAccessibleInterface(menu()); }
+    QAccessibleInterface *parent() const override
+    {
+        return QAccessible::queryAccessibleInterface(menu());
+    }
     QAccessibleInterface *child(int) const override { return nullptr; }
     int childCount() const override { return 0; }
     int indexOfChild(const QAccessibleInterface *) const override { return -1; }
@@ -291,10 +312,12 @@ public:
             return m_action->isChecked() ? QStringLiteral("på") : QStringLiteral("av");
         return {};
     }
-    void setText(QAccessible::Text, const QString &) override {}
+    void setText(QAccessible::Text, const QString &) override { }
     QRect rect() const override
     {
-        return menu() ? menu()->actionGeometry(m_action).translated(menu()->mapToGlobal(QPoint(0, 0))) : QRect();
+        return menu()
+                ? menu()->actionGeometry(m_action).translated(menu()->mapToGlobal(QPoint(0, 0)))
+                : QRect();
     }
     QAccessible::Role role() const override { return QAccessible::MenuItem; }
     QAccessible::State state() const override
@@ -310,9 +333,11 @@ public:
     }
     void *interface_cast(QAccessible::InterfaceType type) override
     {
-        return type == QAccessible::ActionInterface ? static_cast<QAccessibleActionInterface *>(this) : nullptr;
+        return type == QAccessible::ActionInterface
+                ? static_cast<QAccessibleActionInterface *>(this)
+                : nullptr;
     }
-    QStringList actionNames() const override { return {toggleAction()}; }
+    QStringList actionNames() const override { return { toggleAction() }; }
     void doAction(const QString &name) override
     {
         if (name == toggleAction() && m_action)

@@ -1,4 +1,5 @@
-// The small widgets the window is built from: pictures, board squares, the counter and the help panel.
+// The small widgets the window is built from: pictures, board squares, the counter and the help
+// panel.
 #pragma once
 
 #include <QFrame>
@@ -13,7 +14,8 @@ namespace glidor {
 // Shows one picture, either at its own size from the top left corner or
 // stretched over the whole control. Without a picture it paints nothing, so
 // whatever lies behind it shows through.
-class PictureBox : public QWidget {
+class PictureBox : public QWidget
+{
 public:
     enum class Fit { NaturalSize, Stretch };
 
@@ -34,7 +36,8 @@ private:
 // is reported once: the first press of a double-click as pressed(), the second
 // as doubleClicked(). A disabled square reports nothing and keeps its presses
 // from reaching the widgets behind it; its picture looks as when enabled.
-class BoardSquare : public PictureBox {
+class BoardSquare : public PictureBox
+{
     Q_OBJECT
 public:
     BoardSquare(int index, QWidget *parent);
@@ -61,7 +64,8 @@ private:
 // of that text in the label's font, with its top left corner kept in place.
 // Screen readers read it as its accessible name followed by the count, a
 // plain text with nothing to change or press. Setting the count tells no one.
-class CounterLabel : public QLabel {
+class CounterLabel : public QLabel
+{
     Q_OBJECT
 public:
     explicit CounterLabel(QWidget *parent);
@@ -74,7 +78,8 @@ public:
 // ignores go on to the window); a message is spoken as a focus move to the
 // message item. Orca speaks such a move only to an item other than the last,
 // so two items take turns in that place.
-class BoardArea : public QWidget {
+class BoardArea : public QWidget
+{
     Q_OBJECT
 public:
     explicit BoardArea(QWidget *parent);
@@ -106,7 +111,8 @@ private:
 // Esc from one menu the bar itself holds the focus, so a menu opened next with
 // Alt and its letter would record the bar, and the keys would stay with it.
 // Such a menu first gives the focus back to where it was before the bar took it.
-class MenuBar : public QMenuBar {
+class MenuBar : public QMenuBar
+{
     Q_OBJECT
 public:
     explicit MenuBar(QWidget *parent);
@@ -119,7 +125,8 @@ private:
 };
 
 // The help panel fraHur: a press of any button on the panel itself reports pressed().
-class HelpPanel : public QFrame {
+class HelpPanel : public QFrame
+{
     Q_OBJECT
 public:
     explicit HelpPanel(QWidget *parent);
@@ -134,7 +141,8 @@ protected:
 // One line lblHur(index) of the help panel. A press on it stays with the line
 // (the panel does not see it); releasing the last button held over the line
 // reports clicked().
-class HelpLine : public QLabel {
+class HelpLine : public QLabel
+{
     Q_OBJECT
 public:
     HelpLine(int index, const QString &text, QWidget *parent);

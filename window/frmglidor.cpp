@@ -32,7 +32,7 @@ constexpr QSize ClientSize(307, 191);
 QFont comicFont(int pixels)
 {
     QFont font;
-    font.setFamilies({QStringLiteral("Comic Sans MS"), QStringLiteral("Comic Neue")});
+    font.setFamilies({ QStringLiteral("Comic Sans MS"), QStringLiteral("Comic Neue") });
     font.setPixelSize(pixels);
     return font;
 }
@@ -40,7 +40,7 @@ QFont comicFont(int pixels)
 QFont verdanaFont(int pixels)
 {
     QFont font;
-    font.setFamilies({QStringLiteral("Verdana"), QStringLiteral("DejaVu Sans")});
+    font.setFamilies({ QStringLiteral("Verdana"), QStringLiteral("DejaVu Sans") });
     font.setPixelSize(pixels);
     return font;
 }
@@ -99,8 +99,9 @@ FrmGlidor::FrmGlidor(RandomSource &random, sound::Player &sound, QWidget *parent
             icon.addPixmap(QPixmap::fromImage(image));
     setWindowIcon(icon);
     // A fixed border with minimise and close, but no maximise.
-    setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint
-                   | Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint);
+    setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint
+                   | Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint
+                   | Qt::WindowCloseButtonHint);
     // QMainWindow would offer a menu of tool bars on a right click.
     setContextMenuPolicy(Qt::NoContextMenu);
     installAccessibility();
@@ -121,7 +122,9 @@ FrmGlidor::FrmGlidor(RandomSource &random, sound::Player &sound, QWidget *parent
 
     adjustSize();
     if (const QScreen *where = screen())
-        move(QStyle::alignedRect(Qt::LeftToRight, Qt::AlignCenter, size(), where->availableGeometry()).topLeft());
+        move(QStyle::alignedRect(Qt::LeftToRight, Qt::AlignCenter, size(),
+                                 where->availableGeometry())
+                     .topLeft());
 }
 
 FrmGlidor::~FrmGlidor() = default;
@@ -135,7 +138,8 @@ void FrmGlidor::buildMenus()
         menu->setObjectName(QString::fromUtf8(name));
         return menu;
     };
-    auto addItem = [this](QMenu *menu, const char *name, const QString &text, void (FrmGlidor::*handler)()) {
+    auto addItem = [this](QMenu *menu, const char *name, const QString &text,
+                          void (FrmGlidor::*handler)()) {
         QAction *action = menu->addAction(text);
         action->setObjectName(QLatin1String(name));
         if (handler)
@@ -144,7 +148,8 @@ void FrmGlidor::buildMenus()
     };
 
     QMenu *mnuMeny = addMenu("mnuMeny", QStringLiteral("&Meny"));
-    mnuBlanda = addItem(mnuMeny, "mnuBlanda", QStringLiteral("&Blanda"), &FrmGlidor::mnuBlanda_Click);
+    mnuBlanda =
+            addItem(mnuMeny, "mnuBlanda", QStringLiteral("&Blanda"), &FrmGlidor::mnuBlanda_Click);
     mnuMeny->addSeparator()->setObjectName(QStringLiteral("mnuTomt"));
     addItem(mnuMeny, "mnuAvsluta", QStringLiteral("&Avsluta"), &FrmGlidor::mnuAvsluta_Click);
 
@@ -162,7 +167,8 @@ void FrmGlidor::buildMenus()
 void FrmGlidor::buildControls()
 {
     m_client = new BoardArea(this);
-    m_client->setObjectName(QStringLiteral("frmGlidorClient")); // the client area below the menu bar
+    m_client->setObjectName(
+            QStringLiteral("frmGlidorClient")); // the client area below the menu bar
     m_client->setAccessibleName(QStringLiteral("Spelplan"));
     m_client->setFixedSize(ClientSize);
     QPalette palette = m_client->palette();
@@ -189,10 +195,10 @@ void FrmGlidor::buildControls()
 
     const QColor darkCyan(0, 128, 128);
     const QColor paleCyan(192, 255, 255);
-    makeLine("Line1", {29, 163}, {161, 163}, paleCyan, m_client);
-    makeLine("Line2", {163, 31}, {163, 161}, paleCyan, m_client);
-    makeLine("Line3", {29, 29}, {160, 29}, darkCyan, m_client);
-    makeLine("Line4", {29, 29}, {29, 160}, darkCyan, m_client);
+    makeLine("Line1", { 29, 163 }, { 161, 163 }, paleCyan, m_client);
+    makeLine("Line2", { 163, 31 }, { 163, 161 }, paleCyan, m_client);
+    makeLine("Line3", { 29, 29 }, { 160, 29 }, darkCyan, m_client);
+    makeLine("Line4", { 29, 29 }, { 29, 160 }, darkCyan, m_client);
 
     lblFlytt = new CounterLabel(m_client);
     lblFlytt->setObjectName(QStringLiteral("lblFlytt"));
@@ -202,13 +208,15 @@ void FrmGlidor::buildControls()
     lblFlytt->move(227, 86);
     lblFlytt->setCount(QStringLiteral("0"));
 
-    lblLabel = makeLabel("lblLabel", QStringLiteral("Flyttningar"), comicFont(21), {166, 56, 139, 33}, m_client);
-    Label1 = makeLabel("Label1", QStringLiteral("Antal"), comicFont(21), {166, 26, 139, 33}, m_client);
+    lblLabel = makeLabel("lblLabel", QStringLiteral("Flyttningar"), comicFont(21),
+                         { 166, 56, 139, 33 }, m_client);
+    Label1 = makeLabel("Label1", QStringLiteral("Antal"), comicFont(21), { 166, 26, 139, 33 },
+                       m_client);
     // The texts over the light sky stay dark whatever the desktop's palette:
     // a dark palette's light text would hardly show there.
-    for (QLabel *overSky : {static_cast<QLabel *>(lblFlytt), lblLabel, Label1}) {
+    for (QLabel *overSky : { static_cast<QLabel *>(lblFlytt), lblLabel, Label1 }) {
         QPalette dark = overSky->palette();
-        for (auto group : {QPalette::Active, QPalette::Inactive, QPalette::Disabled})
+        for (auto group : { QPalette::Active, QPalette::Inactive, QPalette::Disabled })
             dark.setColor(group, QPalette::WindowText, Qt::black);
         overSky->setPalette(dark);
     }
@@ -219,13 +227,16 @@ void FrmGlidor::buildControls()
     // The style draws a button's frame from the window colour; keep the
     // desktop's own colour there rather than the cyan of the client area.
     QPalette buttonPalette = QApplication::palette(cmdBlanda);
-    for (auto group : {QPalette::Active, QPalette::Inactive, QPalette::Disabled})
-        buttonPalette.setColor(group, QPalette::Window, buttonPalette.color(group, QPalette::Window));
+    for (auto group : { QPalette::Active, QPalette::Inactive, QPalette::Disabled })
+        buttonPalette.setColor(group, QPalette::Window,
+                               buttonPalette.color(group, QPalette::Window));
     cmdBlanda->setPalette(buttonPalette);
-    cmdBlanda->setAccessibleDescription(QStringLiteral("Blandar brickorna och startar ett nytt spel"));
+    cmdBlanda->setAccessibleDescription(
+            QStringLiteral("Blandar brickorna och startar ett nytt spel"));
     // Enter presses the focused button, as Space does.
     cmdBlanda->setAutoDefault(true);
-    connect(cmdBlanda, &QPushButton::clicked, this, [this] { playerAction([this] { m_puzzle.cmdBlanda_Click(); }); });
+    connect(cmdBlanda, &QPushButton::clicked, this,
+            [this] { playerAction([this] { m_puzzle.cmdBlanda_Click(); }); });
 
     // The panel's border lies outside the client area on every side, so when
     // shown it is a plain field over everything, the button included.
@@ -371,11 +382,21 @@ void FrmGlidor::keyPressEvent(QKeyEvent *event)
     // Alt make no difference; any other key is left alone.
     int keyCode = 0;
     switch (event->key()) {
-    case Qt::Key_Left: keyCode = KeyLeft; break;
-    case Qt::Key_Up: keyCode = KeyUp; break;
-    case Qt::Key_Right: keyCode = KeyRight; break;
-    case Qt::Key_Down: keyCode = KeyDown; break;
-    default: QMainWindow::keyPressEvent(event); return;
+    case Qt::Key_Left:
+        keyCode = KeyLeft;
+        break;
+    case Qt::Key_Up:
+        keyCode = KeyUp;
+        break;
+    case Qt::Key_Right:
+        keyCode = KeyRight;
+        break;
+    case Qt::Key_Down:
+        keyCode = KeyDown;
+        break;
+    default:
+        QMainWindow::keyPressEvent(event);
+        return;
     }
     playerAction([this, keyCode] { m_puzzle.Form_KeyDown(keyCode); });
 }
@@ -430,10 +451,11 @@ void FrmGlidor::mnuBlanda_Click()
 
 FrmGlidor::Seen FrmGlidor::seen() const
 {
-    return {m_pictures, static_cast<long long>(m_board.MoveCount), !cmdBlanda->isEnabled()};
+    return { m_pictures, static_cast<long long>(m_board.MoveCount), !cmdBlanda->isEnabled() };
 }
 
-template <typename Action> void FrmGlidor::playerAction(Action action)
+template<typename Action>
+void FrmGlidor::playerAction(Action action)
 {
     const Seen before = seen();
     action();
@@ -462,7 +484,8 @@ void FrmGlidor::tellScreenReader(const Seen &before)
         QAccessible::updateAccessibility(&renamed);
     }
 
-    const QString count = now.moves == 1 ? QStringLiteral("1 flyttning") : QStringLiteral("%1 flyttningar").arg(now.moves);
+    const QString count = now.moves == 1 ? QStringLiteral("1 flyttning")
+                                         : QStringLiteral("%1 flyttningar").arg(now.moves);
     QStringList message;
     if (now.inGame && !before.inGame) {
         message << QStringLiteral("Nytt spel");
@@ -470,7 +493,8 @@ void FrmGlidor::tellScreenReader(const Seen &before)
         // Of the tiles that moved, the one now beside the gap is the one the
         // player moved; the others of a run went on ahead of it.
         for (int k = 1; k <= 16; ++k) {
-            if (now.pictures[k] && now.pictures[k] != before.pictures[k] && sideBySide(m_board, k, gap))
+            if (now.pictures[k] && now.pictures[k] != before.pictures[k]
+                && sideBySide(m_board, k, gap))
                 message << squareName(now.pictures[k]);
         }
         // The count goes with the move, or with the news that the puzzle is solved.

@@ -22,19 +22,21 @@ class BoardSquare;
 class CounterLabel;
 class HelpPanel;
 class PictureBox;
-}
+} // namespace glidor
 
 // The window frmGlidor. It keeps what the player sees (controls, focus, the
 // help panel, the sound mark) and hands every decision about the board to
 // the core, which reaches the controls back through WindowOps.
-class FrmGlidor : public QMainWindow, private glidor::WindowOps {
+class FrmGlidor : public QMainWindow, private glidor::WindowOps
+{
     Q_OBJECT
 public:
     // Builds every control, runs Form_Load (which creates the sixteen squares)
     // and places the window in the middle of its screen; it is not shown yet.
     // The shuffle draws from `random` and the cues play on `sound`; both must
     // outlive the window.
-    FrmGlidor(glidor::RandomSource &random, glidor::sound::Player &sound, QWidget *parent = nullptr);
+    FrmGlidor(glidor::RandomSource &random, glidor::sound::Player &sound,
+              QWidget *parent = nullptr);
     ~FrmGlidor() override;
 
 protected:
@@ -64,7 +66,8 @@ private:
 
     // What a screen reader can know of the game: the picture on each square
     // (0 for the gap), the move count and whether a game is in progress.
-    struct Seen {
+    struct Seen
+    {
         std::array<int, 17> pictures{};
         long long moves = 0;
         bool inGame = false;
@@ -72,7 +75,8 @@ private:
     };
     Seen seen() const;
     // Runs one action of the player, then tells screen readers once what it changed.
-    template <typename Action> void playerAction(Action action);
+    template<typename Action>
+    void playerAction(Action action);
     void tellScreenReader(const Seen &before);
 
     void imgBild_MouseDown(int index);
@@ -99,5 +103,4 @@ private:
     std::array<glidor::BoardSquare *, 17> imgBild{}; // 0 is the design element, never on the board
     QAction *mnuBlanda = nullptr;
     QAction *mnuLjud = nullptr;
-
 };

@@ -13,7 +13,7 @@ int main(int, char *[])
     // (-reverse, -qwindowtitle, -platform and the like would change it). The
     // fixed name also fixes the X11 instance name, whatever the link is called.
     static char name[] = "glidor";
-    static char *args[] = {name, nullptr};
+    static char *args[] = { name, nullptr };
     int count = 1;
 
     glidor::installStartGuard();

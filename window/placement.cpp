@@ -1,4 +1,5 @@
-// Opens a window centred on its screen with its frame, which a window manager adds only once the window is mapped.
+// Opens a window centred on its screen with its frame, which a window manager adds only once the
+// window is mapped.
 #include "placement.h"
 
 #include <QEvent>
@@ -14,9 +15,10 @@ namespace {
 // Watches the window until it is first on screen. Before that the window
 // manager has not yet put its frame around it, so the frame's size is unknown
 // and a window centred by its client area alone sits half a title bar low.
-class FramedCentring : public QObject {
+class FramedCentring : public QObject
+{
 public:
-    explicit FramedCentring(QWidget &window) : QObject(&window), m_window(window) {}
+    explicit FramedCentring(QWidget &window) : QObject(&window), m_window(window) { }
 
     bool eventFilter(QObject *watched, QEvent *event) override
     {
@@ -26,7 +28,8 @@ public:
             if (const QScreen *screen = handle->screen()) {
                 const QMargins frame = handle->frameMargins();
                 const QSize outer = m_window.size().grownBy(frame);
-                const QRect centred = QStyle::alignedRect(Qt::LeftToRight, Qt::AlignCenter, outer, screen->availableGeometry());
+                const QRect centred = QStyle::alignedRect(Qt::LeftToRight, Qt::AlignCenter, outer,
+                                                          screen->availableGeometry());
                 handle->setPosition(centred.topLeft() + QPoint(frame.left(), frame.top()));
             }
             deleteLater();

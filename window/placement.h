@@ -1,4 +1,5 @@
-// Opens a window centred on its screen with its frame, which a window manager adds only once the window is mapped.
+// Opens a window centred on its screen with its frame, which a window manager adds only once the
+// window is mapped.
 #pragma once
 
 class QWidget;

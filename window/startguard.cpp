@@ -14,7 +14,8 @@ namespace glidor {
 
 namespace {
 
-struct HeldMessage {
+struct HeldMessage
+{
     QtMsgType type;
     QByteArray category;
     QString text;
@@ -42,16 +43,22 @@ QString reasonFromHeldMessages()
     };
     for (const HeldMessage &message : std::as_const(*heldMessages)) {
         const QString &text = message.text;
-        if (const qsizetype at = text.indexOf(QLatin1String("could not connect to display")); at >= 0) {
+        if (const qsizetype at = text.indexOf(QLatin1String("could not connect to display"));
+            at >= 0) {
             const QString display = text.mid(at + 28).trimmed();
-            offer(4, display.isEmpty() ? QStringLiteral("ingen skärm hittades (DISPLAY saknas)")
-                                       : QStringLiteral("ingen kontakt med skärmen ") + display);
+            offer(4,
+                  display.isEmpty() ? QStringLiteral("ingen skärm hittades (DISPLAY saknas)")
+                                    : QStringLiteral("ingen kontakt med skärmen ") + display);
         } else if (text.contains(QLatin1String("Failed to create wl_display"))) {
             offer(4, QStringLiteral("ingen kontakt med Wayland-skärmen"));
         } else if (text.contains(QLatin1String("Could not find the Qt platform plugin \""))) {
-            offer(3, QStringLiteral("fönsterplattformen \"%1\" finns inte").arg(quoted(text, QStringLiteral("plugin \""))));
+            offer(3,
+                  QStringLiteral("fönsterplattformen \"%1\" finns inte")
+                          .arg(quoted(text, QStringLiteral("plugin \""))));
         } else if (text.contains(QLatin1String("Could not load the Qt platform plugin \""))) {
-            offer(2, QStringLiteral("fönsterplattformen \"%1\" gick inte att starta").arg(quoted(text, QStringLiteral("plugin \""))));
+            offer(2,
+                  QStringLiteral("fönsterplattformen \"%1\" gick inte att starta")
+                          .arg(quoted(text, QStringLiteral("plugin \""))));
         }
     }
     return rank ? reason : QStringLiteral("inget fönstersystem gick att starta");
@@ -74,7 +81,7 @@ QString reasonFromHeldMessages()
 bool isLocaleNotice(QtMsgType type, const QString &text)
 {
     return type == QtWarningMsg && text.startsWith(QLatin1String("Detected locale \""))
-        && text.contains(QLatin1String("which is not UTF-8"));
+            && text.contains(QLatin1String("which is not UTF-8"));
 }
 
 void holdMessage(QtMsgType type, const QMessageLogContext &context, const QString &text)
@@ -82,7 +89,7 @@ void holdMessage(QtMsgType type, const QMessageLogContext &context, const QStrin
     if (type == QtFatalMsg)
         failToOpen(reasonFromHeldMessages());
     if (!isLocaleNotice(type, text))
-        heldMessages->append({type, QByteArray(context.category), text});
+        heldMessages->append({ type, QByteArray(context.category), text });
 }
 
 } // namespace

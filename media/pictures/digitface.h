@@ -1,4 +1,5 @@
-// A small bitmap face of the digits 0 to 9 for the tiles and the icon, so the numbers look the same on every machine.
+// A small bitmap face of the digits 0 to 9 for the tiles and the icon, so the numbers look the same
+// on every machine.
 #pragma once
 
 #include <span>

@@ -1,4 +1,5 @@
-// The tile pictures, drawn in code at first use, and the icon and the sky, drawn in code and baked in at build time.
+// The tile pictures, drawn in code at first use, and the icon and the sky, drawn in code and baked
+// in at build time.
 #include "pictures.h"
 
 #include "digitface.h"
@@ -24,23 +25,28 @@ constexpr int side = 32;
 enum class Ink : unsigned char { Face, Highlight, Shadow, Black };
 using Drawing = std::array<std::array<Ink, side>, side>;
 
-struct Look {
+struct Look
+{
     QRgb face;
     QRgb highlight;
     QRgb shadow;
 };
 
-constexpr Look yellow{qRgb(206, 203, 0), qRgb(255, 255, 0), qRgb(148, 150, 0)};
-constexpr Look grey{qRgb(206, 203, 206), qRgb(255, 255, 255), qRgb(148, 150, 148)};
+constexpr Look yellow{ qRgb(206, 203, 0), qRgb(255, 255, 0), qRgb(148, 150, 0) };
+constexpr Look grey{ qRgb(206, 203, 206), qRgb(255, 255, 255), qRgb(148, 150, 148) };
 constexpr QRgb black = qRgb(0, 0, 0);
 
 QRgb colourOf(Ink ink, const Look &look)
 {
     switch (ink) {
-    case Ink::Face: return look.face;
-    case Ink::Highlight: return look.highlight;
-    case Ink::Shadow: return look.shadow;
-    case Ink::Black: return black;
+    case Ink::Face:
+        return look.face;
+    case Ink::Highlight:
+        return look.highlight;
+    case Ink::Shadow:
+        return look.shadow;
+    case Ink::Black:
+        return black;
     }
     return black;
 }
@@ -66,11 +72,17 @@ void stamp(Drawing &drawing, face::Glyph glyph, int left, int top, Ink smoothing
 {
     for (std::size_t row = 0; row < glyph.size(); ++row) {
         for (std::size_t col = 0; col < glyph[row].size(); ++col) {
-            Ink &pixel = drawing[static_cast<std::size_t>(top) + row][static_cast<std::size_t>(left) + col];
+            Ink &pixel = drawing[static_cast<std::size_t>(top) + row]
+                                [static_cast<std::size_t>(left) + col];
             switch (glyph[row][col]) {
-            case '#': pixel = Ink::Black; break;
-            case '+': pixel = smoothing; break;
-            default: break;
+            case '#':
+                pixel = Ink::Black;
+                break;
+            case '+':
+                pixel = smoothing;
+                break;
+            default:
+                break;
             }
         }
     }
@@ -110,7 +122,8 @@ QImage paint(const Drawing &drawing, const Look &look)
     for (int y = 0; y < side; ++y) {
         auto *line = reinterpret_cast<QRgb *>(image.scanLine(y));
         for (int x = 0; x < side; ++x)
-            line[x] = colourOf(drawing[static_cast<std::size_t>(y)][static_cast<std::size_t>(x)], look);
+            line[x] = colourOf(drawing[static_cast<std::size_t>(y)][static_cast<std::size_t>(x)],
+                               look);
     }
     return image;
 }
@@ -152,7 +165,8 @@ QRgb iconInk(float u, float v, bool bigDigits)
         const float width = cell * static_cast<float>(glyph[0].size());
         const int gx = static_cast<int>(std::floor((x - (tile - width) / 2) / cell));
         const int gy = static_cast<int>(std::floor((y - 1.5f) / cell));
-        if (gy >= 0 && gy < static_cast<int>(glyph.size()) && gx >= 0 && gx < static_cast<int>(glyph[0].size())) {
+        if (gy >= 0 && gy < static_cast<int>(glyph.size()) && gx >= 0
+            && gx < static_cast<int>(glyph[0].size())) {
             const char ink = glyph[static_cast<std::size_t>(gy)][static_cast<std::size_t>(gx)];
             if (ink == '#')
                 return black;
@@ -165,7 +179,8 @@ QRgb iconInk(float u, float v, bool bigDigits)
         const face::Glyph glyph = face::small(number);
         const int gx = static_cast<int>(std::floor(x)) - 2;
         const int gy = static_cast<int>(std::floor(y)) - 1;
-        if (gy >= 0 && gy < static_cast<int>(glyph.size()) && gx >= 0 && gx < static_cast<int>(glyph[0].size())
+        if (gy >= 0 && gy < static_cast<int>(glyph.size()) && gx >= 0
+            && gx < static_cast<int>(glyph[0].size())
             && glyph[static_cast<std::size_t>(gy)][static_cast<std::size_t>(gx)] == '#')
             return black;
     }
@@ -189,7 +204,7 @@ QImage drawIcon(int size)
     QImage image(size, size, QImage::Format_RGB32);
     // The clouds are laid out relative to the square, so each size shows the
     // same sky, drawn at its own resolution rather than blown up.
-    const sky::Field clouds(size, {2, 4, 8}, 0x1c0dU);
+    const sky::Field clouds(size, { 2, 4, 8 }, 0x1c0dU);
     std::vector<float> densities(static_cast<std::size_t>(size));
     const float steps = 24.0f * std::max(1.0f, scale);
     // Each pixel averages 4 by 4 samples, so edges that fall inside a pixel
@@ -201,13 +216,20 @@ QImage drawIcon(int size)
         auto *line = reinterpret_cast<QRgb *>(image.scanLine(y));
         for (int x = 0; x < size; ++x) {
             // Only the denser part of the field becomes cloud, so the patches stay apart.
-            const float density = std::clamp((densities[static_cast<std::size_t>(x)] - 0.45f) / 0.4f, 0.0f, 1.0f);
+            const float density =
+                    std::clamp((densities[static_cast<std::size_t>(x)] - 0.45f) / 0.4f, 0.0f, 1.0f);
             const QRgb skyColour = iconSky(density, steps);
             int red = 0, green = 0, blue = 0;
             for (int sy = 0; sy < samples; ++sy)
                 for (int sx = 0; sx < samples; ++sx) {
-                    const float u = (static_cast<float>(x) + (static_cast<float>(sx) + 0.5f) / static_cast<float>(samples)) / scale;
-                    const float v = (static_cast<float>(y) + (static_cast<float>(sy) + 0.5f) / static_cast<float>(samples)) / scale;
+                    const float u =
+                            (static_cast<float>(x)
+                             + (static_cast<float>(sx) + 0.5f) / static_cast<float>(samples))
+                            / scale;
+                    const float v =
+                            (static_cast<float>(y)
+                             + (static_cast<float>(sy) + 0.5f) / static_cast<float>(samples))
+                            / scale;
                     QRgb c = iconInk(u, v, size > 2 * side - 1);
                     if (c == 0)
                         c = skyColour;
@@ -225,7 +247,7 @@ QImage drawIcon(int size)
 namespace {
 
 constexpr int firstTile = HomePictures + 1; // the yellow 1
-constexpr int lastTile = AwayPictures + 15;  // the grey 15
+constexpr int lastTile = AwayPictures + 15; // the grey 15
 constexpr int iconId = 1;
 
 using Tiles = std::array<QImage, lastTile - firstTile + 1>;
@@ -239,7 +261,8 @@ const Tiles &tiles()
         Tiles t;
         for (int id = firstTile; id <= lastTile; ++id) {
             const PictureContent content = pictureContent(id);
-            t[static_cast<std::size_t>(id - firstTile)] = paint(tileDrawing(content.number), content.home ? yellow : grey);
+            t[static_cast<std::size_t>(id - firstTile)] =
+                    paint(tileDrawing(content.number), content.home ? yellow : grey);
         }
         return t;
     }();
@@ -265,7 +288,8 @@ QImage background()
 {
     // Baked at build time: the clouds cost a few milliseconds of start-up,
     // and the picture is the same on every run anyway.
-    static const QImage texture(sky::pixels, sky::size, sky::size, sky::size * 4, QImage::Format_RGB32);
+    static const QImage texture(sky::pixels, sky::size, sky::size, sky::size * 4,
+                                QImage::Format_RGB32);
     return texture;
 }
 

@@ -28,21 +28,21 @@ float fade(float t)
 
 } // namespace
 
-Field::Field(int size, std::initializer_list<int> cellsPerOctave, std::uint32_t seed)
-    : m_size(size)
+Field::Field(int size, std::initializer_list<int> cellsPerOctave, std::uint32_t seed) : m_size(size)
 {
     static constexpr float pi = 3.14159265f;
     float weight = 1.0f;
     float power = 0.0f;
     std::uint32_t octaveSeed = seed;
     for (const int cells : cellsPerOctave) {
-        Octave octave{cells, weight, {}, {}, {}};
+        Octave octave{ cells, weight, {}, {}, {} };
         const auto points = static_cast<std::size_t>(cells * cells);
         octave.gx.resize(points);
         octave.gy.resize(points);
         for (std::size_t k = 0; k < points; ++k) {
             // Sixteen directions are plenty for clouds.
-            const std::uint32_t h = mix(octaveSeed ^ mix(static_cast<std::uint32_t>(k) + 0x9e3779b9U));
+            const std::uint32_t h =
+                    mix(octaveSeed ^ mix(static_cast<std::uint32_t>(k) + 0x9e3779b9U));
             const float angle = static_cast<float>(h & 15U) * (pi / 8.0f);
             octave.gx[k] = std::cos(angle);
             octave.gy[k] = std::sin(angle);
@@ -55,7 +55,8 @@ Field::Field(int size, std::initializer_list<int> cellsPerOctave, std::uint32_t 
             const float f = (static_cast<float>(p) + 0.5f) * scale;
             const int before = static_cast<int>(f);
             const float t = f - static_cast<float>(before);
-            octave.spans[static_cast<std::size_t>(p)] = {before % cells, (before + 1) % cells, t, fade(t)};
+            octave.spans[static_cast<std::size_t>(p)] = { before % cells, (before + 1) % cells, t,
+                                                          fade(t) };
         }
         m_octaves.push_back(std::move(octave));
         power += weight * weight;
@@ -103,8 +104,8 @@ QImage draw()
 {
     // One field shapes the clouds; a slow one shades the blue between them, so
     // the clear sky is neither flat nor blotchy.
-    const sky::Field clouds(size, {3, 6, 12, 25}, 0x5c1eU);
-    const sky::Field haze(size, {2, 4}, 0xb1a5U);
+    const sky::Field clouds(size, { 3, 6, 12, 25 }, 0x5c1eU);
+    const sky::Field haze(size, { 2, 4 }, 0xb1a5U);
 
     // The colour depends on the two densities alone, so it comes from a table
     // instead of being worked out 40,000 times: that keeps the window's first
@@ -123,9 +124,9 @@ QImage draw()
             const float c = std::clamp((n - 0.40f) / 0.45f, 0.0f, 1.0f);
             const float cloud = c * c * (3.0f - 2.0f * c) * 0.92f;
             shade[static_cast<std::size_t>(h)][static_cast<std::size_t>(level)] =
-                qRgb(static_cast<int>(std::lround(std::lerp(r, 252.0f, cloud))),
-                     static_cast<int>(std::lround(std::lerp(g, 253.0f, cloud))),
-                     static_cast<int>(std::lround(std::lerp(b, 255.0f, cloud))));
+                    qRgb(static_cast<int>(std::lround(std::lerp(r, 252.0f, cloud))),
+                         static_cast<int>(std::lround(std::lerp(g, 253.0f, cloud))),
+                         static_cast<int>(std::lround(std::lerp(b, 255.0f, cloud))));
         }
     }
 

@@ -26,7 +26,8 @@ extern const unsigned char pixels[];
 // entry of `cellsPerOctave` adds one octave with that many cells across the
 // square, at half the weight of the one before. The same arguments give the
 // same field on every run.
-class Field {
+class Field
+{
 public:
     Field(int size, std::initializer_list<int> cellsPerOctave, std::uint32_t seed);
 
@@ -38,13 +39,15 @@ public:
 private:
     // Where a pixel column (or row) falls on an octave's lattice: the lattice
     // line before it, the one after it (wrapped), and the eased position between.
-    struct Span {
+    struct Span
+    {
         int before;
         int after;
         float t;
         float eased;
     };
-    struct Octave {
+    struct Octave
+    {
         int cells;
         float weight;
         std::vector<float> gx;

@@ -1,4 +1,5 @@
-// Plays the game's sound cues from the program's own directory through a back end opened beside it at run time.
+// Plays the game's sound cues from the program's own directory through a back end opened beside it
+// at run time.
 #include "sound.h"
 #include "soundmodule.h"
 
@@ -41,7 +42,8 @@ std::string programDirectory()
 // on a thread of its own, take() is how it fetches the cue, and shutDown()
 // stops it at exit. There is one, never destroyed: the thread that loads the
 // back end may still be at work when the program ends.
-class BackEnd {
+class BackEnd
+{
 public:
     static BackEnd &instance()
     {
@@ -92,7 +94,8 @@ private:
         m_directory = programDirectory();
         // Lazily: libsndfile brings codec libraries whose functions the game never
         // calls, and binding all of their symbols up front would delay the first cue.
-        void *module = ::dlopen((m_directory + "/" GLIDOR_SOUND_MODULE).c_str(), RTLD_LAZY | RTLD_LOCAL);
+        void *module =
+                ::dlopen((m_directory + "/" GLIDOR_SOUND_MODULE).c_str(), RTLD_LAZY | RTLD_LOCAL);
         if (!module)
             return;
         const auto start = reinterpret_cast<StartBackEnd>(::dlsym(module, StartSymbol));
@@ -123,9 +126,9 @@ private:
 
     // The newest cue not yet taken. No lock: the caller must never wait for
     // the sound thread, not even briefly.
-    std::atomic<std::string *> m_pending{nullptr};
+    std::atomic<std::string *> m_pending{ nullptr };
     // Adding to it wakes the back end's thread; -1 while none runs.
-    std::atomic<int> m_wakeFd{-1};
+    std::atomic<int> m_wakeFd{ -1 };
     std::atomic_flag m_opening = ATOMIC_FLAG_INIT;
     // The program's directory as bytes, exactly as the kernel gives them: a
     // path is any bytes but NUL, whatever a text encoding makes of them.
@@ -144,7 +147,8 @@ private:
 // takes about as long as a sound player's own start, and the first cue comes
 // with or after such a press (a button clicks at its release), so the first
 // cue is about as quick as a sound player started with the press.
-class AtFirstInput final : public QObject {
+class AtFirstInput final : public QObject
+{
     bool eventFilter(QObject *, QEvent *event) override
     {
         switch (event->type()) {
@@ -170,7 +174,8 @@ void play(const char *fileName)
 
 Player &desktop()
 {
-    struct Desktop final : Player {
+    struct Desktop final : Player
+    {
         void play(const char *fileName) override { sound::play(fileName); }
     };
     static Desktop player;

@@ -4,7 +4,8 @@
 namespace glidor::sound {
 
 // Something that plays the game's sound files; the window is handed one at start.
-class Player {
+class Player
+{
 public:
     virtual ~Player() = default;
     // Starts `fileName` ("Move.wav" or "Done.wav") and returns at once.

@@ -19,7 +19,8 @@ namespace glidor::sound {
 // The file under libsndfile: its first bytes, up to the end of the chunk
 // "fmt " at least, come from the copy that was checked, so the format it
 // detects is the one we let through, whatever happens to the file meanwhile.
-struct SoundFile::Source {
+struct SoundFile::Source
+{
     int fd = -1;
     std::vector<unsigned char> head;
     sf_count_t size = 0;
@@ -34,7 +35,7 @@ namespace {
 // picture) comes before "fmt ": up to MaxHeadBytes, so that a file of endless
 // chunks costs at most that much to refuse.
 #ifndef GLIDOR_HEAD_BYTES
-#define GLIDOR_HEAD_BYTES (64 * 1024) // the fuzz target takes a small one, to reach beyond it
+#  define GLIDOR_HEAD_BYTES (64 * 1024) // the fuzz target takes a small one, to reach beyond it
 #endif
 constexpr std::size_t HeadBytes = GLIDOR_HEAD_BYTES;
 constexpr std::size_t MaxHeadBytes = 16 * 1024 * 1024;
@@ -77,9 +78,12 @@ bool cover(SoundFile::Source &s, std::uint64_t end)
         return true;
     if (end > MaxHeadBytes || end > std::uint64_t(s.size))
         return false;
-    const auto want = std::min<std::uint64_t>({std::max<std::uint64_t>(end, 2 * had), MaxHeadBytes, std::uint64_t(s.size)});
+    const auto want = std::min<std::uint64_t>(
+            { std::max<std::uint64_t>(end, 2 * had), MaxHeadBytes, std::uint64_t(s.size) });
     s.head.resize(std::size_t(want));
-    s.head.resize(had + std::size_t(readAt(s.fd, s.head.data() + had, sf_count_t(want - had), sf_count_t(had))));
+    s.head.resize(had
+                  + std::size_t(readAt(s.fd, s.head.data() + had, sf_count_t(want - had),
+                                       sf_count_t(had))));
     return end <= s.head.size();
 }
 
@@ -103,7 +107,8 @@ bool plainWave(SoundFile::Source &s)
             if (tag == 0xFFFE) // WAVE_FORMAT_EXTENSIBLE: the coding is the sub-format's
                 tag = size >= 40 ? le(h, at + 8 + 24, 2) : 0;
             // PCM, float, A-law, µ-law, MS ADPCM, IMA ADPCM, GSM 6.10
-            return tag == 1 || tag == 3 || tag == 6 || tag == 7 || tag == 2 || tag == 0x11 || tag == 0x31;
+            return tag == 1 || tag == 3 || tag == 6 || tag == 7 || tag == 2 || tag == 0x11
+                    || tag == 0x31;
         }
         at += 8 + std::uint64_t(size) + (size & 1);
     }
@@ -116,18 +121,33 @@ bool decodedHere(int format)
     if (container != SF_FORMAT_WAV && container != SF_FORMAT_WAVEX && container != SF_FORMAT_RF64)
         return false;
     switch (format & SF_FORMAT_SUBMASK) {
-    case SF_FORMAT_PCM_U8: case SF_FORMAT_PCM_S8: case SF_FORMAT_PCM_16: case SF_FORMAT_PCM_24:
-    case SF_FORMAT_PCM_32: case SF_FORMAT_FLOAT: case SF_FORMAT_DOUBLE: case SF_FORMAT_ULAW:
-    case SF_FORMAT_ALAW: case SF_FORMAT_IMA_ADPCM: case SF_FORMAT_MS_ADPCM: case SF_FORMAT_GSM610:
+    case SF_FORMAT_PCM_U8:
+    case SF_FORMAT_PCM_S8:
+    case SF_FORMAT_PCM_16:
+    case SF_FORMAT_PCM_24:
+    case SF_FORMAT_PCM_32:
+    case SF_FORMAT_FLOAT:
+    case SF_FORMAT_DOUBLE:
+    case SF_FORMAT_ULAW:
+    case SF_FORMAT_ALAW:
+    case SF_FORMAT_IMA_ADPCM:
+    case SF_FORMAT_MS_ADPCM:
+    case SF_FORMAT_GSM610:
         return true;
     default:
         return false;
     }
 }
 
-SoundFile::Source &source(void *user) { return *static_cast<SoundFile::Source *>(user); }
+SoundFile::Source &source(void *user)
+{
+    return *static_cast<SoundFile::Source *>(user);
+}
 
-sf_count_t sourceLength(void *user) { return source(user).size; }
+sf_count_t sourceLength(void *user)
+{
+    return source(user).size;
+}
 
 sf_count_t sourceSeek(sf_count_t offset, int whence, void *user)
 {
@@ -155,33 +175,62 @@ sf_count_t sourceRead(void *ptr, sf_count_t count, void *user)
     return got;
 }
 
-sf_count_t sourceWrite(const void *, sf_count_t, void *) { return 0; }
+sf_count_t sourceWrite(const void *, sf_count_t, void *)
+{
+    return 0;
+}
 
-sf_count_t sourceTell(void *user) { return source(user).pos; }
+sf_count_t sourceTell(void *user)
+{
+    return source(user).pos;
+}
 
 pa_channel_position_t position(int sndfilePosition)
 {
     switch (sndfilePosition) {
-    case SF_CHANNEL_MAP_MONO: return PA_CHANNEL_POSITION_MONO;
-    case SF_CHANNEL_MAP_LEFT: case SF_CHANNEL_MAP_FRONT_LEFT: return PA_CHANNEL_POSITION_FRONT_LEFT;
-    case SF_CHANNEL_MAP_RIGHT: case SF_CHANNEL_MAP_FRONT_RIGHT: return PA_CHANNEL_POSITION_FRONT_RIGHT;
-    case SF_CHANNEL_MAP_CENTER: case SF_CHANNEL_MAP_FRONT_CENTER: return PA_CHANNEL_POSITION_FRONT_CENTER;
-    case SF_CHANNEL_MAP_REAR_CENTER: return PA_CHANNEL_POSITION_REAR_CENTER;
-    case SF_CHANNEL_MAP_REAR_LEFT: return PA_CHANNEL_POSITION_REAR_LEFT;
-    case SF_CHANNEL_MAP_REAR_RIGHT: return PA_CHANNEL_POSITION_REAR_RIGHT;
-    case SF_CHANNEL_MAP_LFE: return PA_CHANNEL_POSITION_LFE;
-    case SF_CHANNEL_MAP_FRONT_LEFT_OF_CENTER: return PA_CHANNEL_POSITION_FRONT_LEFT_OF_CENTER;
-    case SF_CHANNEL_MAP_FRONT_RIGHT_OF_CENTER: return PA_CHANNEL_POSITION_FRONT_RIGHT_OF_CENTER;
-    case SF_CHANNEL_MAP_SIDE_LEFT: return PA_CHANNEL_POSITION_SIDE_LEFT;
-    case SF_CHANNEL_MAP_SIDE_RIGHT: return PA_CHANNEL_POSITION_SIDE_RIGHT;
-    case SF_CHANNEL_MAP_TOP_CENTER: return PA_CHANNEL_POSITION_TOP_CENTER;
-    case SF_CHANNEL_MAP_TOP_FRONT_LEFT: return PA_CHANNEL_POSITION_TOP_FRONT_LEFT;
-    case SF_CHANNEL_MAP_TOP_FRONT_RIGHT: return PA_CHANNEL_POSITION_TOP_FRONT_RIGHT;
-    case SF_CHANNEL_MAP_TOP_FRONT_CENTER: return PA_CHANNEL_POSITION_TOP_FRONT_CENTER;
-    case SF_CHANNEL_MAP_TOP_REAR_LEFT: return PA_CHANNEL_POSITION_TOP_REAR_LEFT;
-    case SF_CHANNEL_MAP_TOP_REAR_RIGHT: return PA_CHANNEL_POSITION_TOP_REAR_RIGHT;
-    case SF_CHANNEL_MAP_TOP_REAR_CENTER: return PA_CHANNEL_POSITION_TOP_REAR_CENTER;
-    default: return PA_CHANNEL_POSITION_INVALID; // ambisonics has no place on a speaker layout
+    case SF_CHANNEL_MAP_MONO:
+        return PA_CHANNEL_POSITION_MONO;
+    case SF_CHANNEL_MAP_LEFT:
+    case SF_CHANNEL_MAP_FRONT_LEFT:
+        return PA_CHANNEL_POSITION_FRONT_LEFT;
+    case SF_CHANNEL_MAP_RIGHT:
+    case SF_CHANNEL_MAP_FRONT_RIGHT:
+        return PA_CHANNEL_POSITION_FRONT_RIGHT;
+    case SF_CHANNEL_MAP_CENTER:
+    case SF_CHANNEL_MAP_FRONT_CENTER:
+        return PA_CHANNEL_POSITION_FRONT_CENTER;
+    case SF_CHANNEL_MAP_REAR_CENTER:
+        return PA_CHANNEL_POSITION_REAR_CENTER;
+    case SF_CHANNEL_MAP_REAR_LEFT:
+        return PA_CHANNEL_POSITION_REAR_LEFT;
+    case SF_CHANNEL_MAP_REAR_RIGHT:
+        return PA_CHANNEL_POSITION_REAR_RIGHT;
+    case SF_CHANNEL_MAP_LFE:
+        return PA_CHANNEL_POSITION_LFE;
+    case SF_CHANNEL_MAP_FRONT_LEFT_OF_CENTER:
+        return PA_CHANNEL_POSITION_FRONT_LEFT_OF_CENTER;
+    case SF_CHANNEL_MAP_FRONT_RIGHT_OF_CENTER:
+        return PA_CHANNEL_POSITION_FRONT_RIGHT_OF_CENTER;
+    case SF_CHANNEL_MAP_SIDE_LEFT:
+        return PA_CHANNEL_POSITION_SIDE_LEFT;
+    case SF_CHANNEL_MAP_SIDE_RIGHT:
+        return PA_CHANNEL_POSITION_SIDE_RIGHT;
+    case SF_CHANNEL_MAP_TOP_CENTER:
+        return PA_CHANNEL_POSITION_TOP_CENTER;
+    case SF_CHANNEL_MAP_TOP_FRONT_LEFT:
+        return PA_CHANNEL_POSITION_TOP_FRONT_LEFT;
+    case SF_CHANNEL_MAP_TOP_FRONT_RIGHT:
+        return PA_CHANNEL_POSITION_TOP_FRONT_RIGHT;
+    case SF_CHANNEL_MAP_TOP_FRONT_CENTER:
+        return PA_CHANNEL_POSITION_TOP_FRONT_CENTER;
+    case SF_CHANNEL_MAP_TOP_REAR_LEFT:
+        return PA_CHANNEL_POSITION_TOP_REAR_LEFT;
+    case SF_CHANNEL_MAP_TOP_REAR_RIGHT:
+        return PA_CHANNEL_POSITION_TOP_REAR_RIGHT;
+    case SF_CHANNEL_MAP_TOP_REAR_CENTER:
+        return PA_CHANNEL_POSITION_TOP_REAR_CENTER;
+    default:
+        return PA_CHANNEL_POSITION_INVALID; // ambisonics has no place on a speaker layout
     }
 }
 
@@ -192,7 +241,7 @@ std::optional<StreamFormat> streamFormat(int rate, int channels, const int *sndf
     if (rate < 1 || channels < 1 || std::uint32_t(channels) > PA_CHANNELS_MAX)
         return std::nullopt;
     StreamFormat f{};
-    f.sample = {PA_SAMPLE_FLOAT32NE, std::uint32_t(rate), std::uint8_t(channels)};
+    f.sample = { PA_SAMPLE_FLOAT32NE, std::uint32_t(rate), std::uint8_t(channels) };
     if (!pa_sample_spec_valid(&f.sample))
         return std::nullopt;
     f.map.channels = std::uint8_t(channels);
@@ -222,13 +271,15 @@ std::unique_ptr<SoundFile> SoundFile::open(const char *path)
 
     std::unique_ptr<SoundFile> f(new SoundFile);
     f->m_source = std::move(s);
-    SF_VIRTUAL_IO io{sourceLength, sourceSeek, sourceRead, sourceWrite, sourceTell};
+    SF_VIRTUAL_IO io{ sourceLength, sourceSeek, sourceRead, sourceWrite, sourceTell };
     SF_INFO info{};
     f->m_file = sf_open_virtual(&io, SFM_READ, &info, f->m_source.get());
-    if (!f->m_file || !decodedHere(info.format) || info.channels < 1 || std::uint32_t(info.channels) > PA_CHANNELS_MAX)
+    if (!f->m_file || !decodedHere(info.format) || info.channels < 1
+        || std::uint32_t(info.channels) > PA_CHANNELS_MAX)
         return nullptr;
     std::vector<int> map(std::size_t(info.channels));
-    const bool named = sf_command(f->m_file, SFC_GET_CHANNEL_MAP_INFO, map.data(), int(map.size() * sizeof(int)));
+    const bool named = sf_command(f->m_file, SFC_GET_CHANNEL_MAP_INFO, map.data(),
+                                  int(map.size() * sizeof(int)));
     const auto format = streamFormat(info.samplerate, info.channels, named ? map.data() : nullptr);
     if (!format)
         return nullptr;
@@ -249,7 +300,9 @@ std::size_t SoundFile::read(float *out, std::size_t frames)
         return 0;
     // A float file may hold anything; the server mixes what we hand it with
     // other programs' sound, where NaN would spread.
-    std::replace_if(out, out + got * m_format.sample.channels, [](float v) { return !std::isfinite(v); }, 0.0f);
+    std::replace_if(
+            out, out + got * m_format.sample.channels, [](float v) { return !std::isfinite(v); },
+            0.0f);
     return std::size_t(got);
 }
 

@@ -14,7 +14,8 @@ namespace glidor::sound {
 
 // What the sound server is told about a stream: the file's own rate, channel
 // count and channel positions, with samples as float; the server converts.
-struct StreamFormat {
+struct StreamFormat
+{
     pa_sample_spec sample;
     pa_channel_map map;
 };
@@ -26,7 +27,8 @@ struct StreamFormat {
 std::optional<StreamFormat> streamFormat(int rate, int channels, const int *sndfileMap);
 
 // A WAVE file opened for playing.
-class SoundFile {
+class SoundFile
+{
 public:
     // Opens the WAVE file at `path`: RIFF or RF64, in PCM of 8 to 32 bits,
     // float, double, µ-law, A-law, IMA or MS ADPCM or GSM 6.10. Nothing for

@@ -1,4 +1,5 @@
-// The sound back end, a module opened at run time: plays one file at a time on the sound server through libpulse.
+// The sound back end, a module opened at run time: plays one file at a time on the sound server
+// through libpulse.
 #include "sounddecode.h"
 #include "soundmodule.h"
 
@@ -35,7 +36,8 @@ constexpr auto StopGrace = std::chrono::milliseconds(30);
 // stop() and the destructor, which run while that thread does not. Nothing
 // waits on the server: every request to it is sent and its answer handled
 // when it comes, if it comes.
-class Engine {
+class Engine
+{
 public:
     bool start(TakeRequest take)
     {
@@ -45,9 +47,12 @@ public:
         if (m_wakeFd < 0 || !m_loop)
             return false;
         pa_mainloop_api *api = pa_mainloop_get_api(m_loop);
-        m_wake = api->io_new(api, m_wakeFd, PA_IO_EVENT_INPUT, [](pa_mainloop_api *, pa_io_event *, int, pa_io_event_flags_t, void *self) {
-            static_cast<Engine *>(self)->woken();
-        }, this);
+        m_wake = api->io_new(
+                api, m_wakeFd, PA_IO_EVENT_INPUT,
+                [](pa_mainloop_api *, pa_io_event *, int, pa_io_event_flags_t, void *self) {
+                    static_cast<Engine *>(self)->woken();
+                },
+                this);
         if (!m_wake)
             return false;
         std::promise<void> ended;
@@ -78,7 +83,10 @@ public:
 
     // Freeing a connection on its way frees its name lookup, which waits for
     // the lookup to end; such an engine is left as it is.
-    bool connecting() const { return m_context && pa_context_get_state(m_context) == PA_CONTEXT_CONNECTING; }
+    bool connecting() const
+    {
+        return m_context && pa_context_get_state(m_context) == PA_CONTEXT_CONNECTING;
+    }
 
     // Only while no thread runs (start() failed, or stop() succeeded), and not while connecting().
     ~Engine()
@@ -99,8 +107,7 @@ private:
     {
         // Connected ahead of the first cue, which then only has a stream to make.
         connect();
-        while (!m_quit && pa_mainloop_iterate(m_loop, 1, nullptr) >= 0) {
-        }
+        while (!m_quit && pa_mainloop_iterate(m_loop, 1, nullptr) >= 0) { }
     }
 
     void woken()
@@ -135,11 +142,14 @@ private:
         m_context = pa_context_new(pa_mainloop_get_api(m_loop), "Glidor");
         if (!m_context)
             return false;
-        pa_context_set_state_callback(m_context, [](pa_context *c, void *self) {
-            auto *e = static_cast<Engine *>(self);
-            if (pa_context_get_state(c) == PA_CONTEXT_READY && e->m_file && !e->m_stream)
-                e->startStream();
-        }, this);
+        pa_context_set_state_callback(
+                m_context,
+                [](pa_context *c, void *self) {
+                    auto *e = static_cast<Engine *>(self);
+                    if (pa_context_get_state(c) == PA_CONTEXT_READY && e->m_file && !e->m_stream)
+                        e->startStream();
+                },
+                this);
         // No autospawn: a game does not start a sound server of its own.
         if (pa_context_connect(m_context, nullptr, PA_CONTEXT_NOAUTOSPAWN, nullptr) < 0) {
             pa_context_unref(m_context);
@@ -157,17 +167,26 @@ private:
             m_file.reset();
             return;
         }
-        pa_stream_set_write_callback(m_stream, [](pa_stream *, size_t bytes, void *self) {
-            static_cast<Engine *>(self)->feed(bytes);
-        }, this);
+        pa_stream_set_write_callback(
+                m_stream,
+                [](pa_stream *, size_t bytes, void *self) {
+                    static_cast<Engine *>(self)->feed(bytes);
+                },
+                this);
         // A failed stream (a format the server refuses, a server gone) is silence.
-        pa_stream_set_state_callback(m_stream, [](pa_stream *s, void *self) {
-            if (!PA_STREAM_IS_GOOD(pa_stream_get_state(s)))
-                static_cast<Engine *>(self)->stopSound();
-        }, this);
+        pa_stream_set_state_callback(
+                m_stream,
+                [](pa_stream *s, void *self) {
+                    if (!PA_STREAM_IS_GOOD(pa_stream_get_state(s)))
+                        static_cast<Engine *>(self)->stopSound();
+                },
+                this);
         const auto minus1 = std::uint32_t(-1);
-        const pa_buffer_attr attr{minus1, std::uint32_t(pa_usec_to_bytes(BufferUsec, &f.sample)), minus1, minus1, minus1};
-        if (pa_stream_connect_playback(m_stream, nullptr, &attr, PA_STREAM_NOFLAGS, nullptr, nullptr) < 0)
+        const pa_buffer_attr attr{ minus1, std::uint32_t(pa_usec_to_bytes(BufferUsec, &f.sample)),
+                                   minus1, minus1, minus1 };
+        if (pa_stream_connect_playback(m_stream, nullptr, &attr, PA_STREAM_NOFLAGS, nullptr,
+                                       nullptr)
+            < 0)
             stopSound();
     }
 
@@ -202,11 +221,14 @@ private:
     void finish()
     {
         m_file.reset();
-        if (pa_operation *o = pa_stream_drain(m_stream, [](pa_stream *s, int, void *self) {
-                auto *e = static_cast<Engine *>(self);
-                if (s == e->m_stream)
-                    e->stopSound();
-            }, this))
+        if (pa_operation *o = pa_stream_drain(
+                    m_stream,
+                    [](pa_stream *s, int, void *self) {
+                        auto *e = static_cast<Engine *>(self);
+                        if (s == e->m_stream)
+                            e->stopSound();
+                    },
+                    this))
             pa_operation_unref(o);
         else
             stopSound();
@@ -227,10 +249,13 @@ private:
         } else {
             // Not created yet (a slow server): it cannot be disconnected
             // before it is, and the context keeps it until then.
-            pa_stream_set_state_callback(s, [](pa_stream *late, void *) {
-                if (pa_stream_get_state(late) == PA_STREAM_READY)
-                    pa_stream_disconnect(late);
-            }, nullptr);
+            pa_stream_set_state_callback(
+                    s,
+                    [](pa_stream *late, void *) {
+                        if (pa_stream_get_state(late) == PA_STREAM_READY)
+                            pa_stream_disconnect(late);
+                    },
+                    nullptr);
         }
         pa_stream_unref(s);
     }

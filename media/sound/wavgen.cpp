@@ -1,4 +1,5 @@
-// Writes the game's own Move.wav (a soft wooden slide) and Done.wav (a short rising chime) into a folder.
+// Writes the game's own Move.wav (a soft wooden slide) and Done.wav (a short rising chime) into a
+// folder.
 #include <sndfile.h>
 
 #include <algorithm>
@@ -32,7 +33,8 @@ bool writeWav(const std::string &path, const std::vector<double> &samples)
     SNDFILE *file = sf_open(path.c_str(), SFM_WRITE, &info);
     if (!file)
         return false;
-    const bool written = sf_write_short(file, pcm.data(), sf_count_t(pcm.size())) == sf_count_t(pcm.size());
+    const bool written =
+            sf_write_short(file, pcm.data(), sf_count_t(pcm.size())) == sf_count_t(pcm.size());
     return sf_close(file) == 0 && written;
 }
 
@@ -53,10 +55,13 @@ std::vector<double> move()
     for (std::size_t i = 0; i < s.size(); ++i) {
         const double t = double(i) / Rate;
         seed = seed * 1664525u + 1013904223u;
-        noise += 0.15 * ((seed >> 8) / 8388608.0 - 1.0 - noise); // low-passed, so it thuds rather than hisses
+        noise += 0.15
+                * ((seed >> 8) / 8388608.0 - 1.0
+                   - noise); // low-passed, so it thuds rather than hisses
         phase += Tau * (330.0 - 1200.0 * t) / Rate;
         const double attack = std::min(1.0, t / 0.003);
-        s[i] = attack * (std::sin(phase) * std::exp(-t / 0.025) + 1.5 * noise * std::exp(-t / 0.008));
+        s[i] = attack
+                * (std::sin(phase) * std::exp(-t / 0.025) + 1.5 * noise * std::exp(-t / 0.008));
     }
     fadeOut(s, 15);
     return s;
@@ -65,7 +70,7 @@ std::vector<double> move()
 // C, E, G and the octave struck one after another, each ringing with a soft overtone.
 std::vector<double> done()
 {
-    const double notes[] = {523.25, 659.26, 783.99, 1046.50};
+    const double notes[] = { 523.25, 659.26, 783.99, 1046.50 };
     std::vector<double> s(Rate * 900 / 1000);
     for (int n = 0; n < 4; ++n) {
         const std::size_t start = std::size_t(n) * Rate * 90 / 1000;

@@ -1,4 +1,5 @@
-// The built program on a real X server with a window manager: real input, the screen read back, the window as a desktop sees it.
+// The built program on a real X server with a window manager: real input, the screen read back, the
+// window as a desktop sees it.
 #include <QGuiApplication>
 #include <QImage>
 #include <QProcess>
@@ -26,17 +27,27 @@ QList<int> numbers(const QString &text, const QString &pattern)
 
 } // namespace
 
-class DesktopTests : public QObject {
+class DesktopTests : public QObject
+{
     Q_OBJECT
 
 private slots:
     void initTestCase()
     {
         m_wm.start(QStringLiteral("openbox"), {});
-        QTRY_VERIFY_WITH_TIMEOUT(run("xprop", {"-root", "_NET_SUPPORTING_WM_CHECK"}).contains("window id"), 30000);
+        QTRY_VERIFY_WITH_TIMEOUT(
+                run("xprop", { "-root", "_NET_SUPPORTING_WM_CHECK" }).contains("window id"), 30000);
     }
-    void cleanupTestCase() { m_wm.kill(); m_wm.waitForFinished(); }
-    void cleanup() { m_game.kill(); m_game.waitForFinished(); }
+    void cleanupTestCase()
+    {
+        m_wm.kill();
+        m_wm.waitForFinished();
+    }
+    void cleanup()
+    {
+        m_game.kill();
+        m_game.waitForFinished();
+    }
 
     void aGameInAWindowCentredWithItsFrameAndItsMenuEntrysClass_data()
     {
@@ -48,22 +59,35 @@ private slots:
     {
         QFETCH(int, scale);
         open(scale);
-        // The board and its frame pixel by pixel, in the window's own pixels, each shown as `scale` by `scale` screen
-        // pixels of one kind: d and p the dark and the pale frame line, y the yellow look of a tile at home or black, s sky
-        // (bluer than any tile). Two pixels of sky lie between the frame and the board on every side; the gap shows sky.
-        // Waits go by the clock (qWaitFor): QTRY's count of steps leaves out the time the check itself takes.
-        const QList<QRgb> yellow = {qRgb(206, 203, 0), qRgb(255, 255, 0), qRgb(148, 150, 0), qRgb(0, 0, 0)};
-        const auto kind = [&](QRgb c) { return c == qRgb(0, 128, 128) ? 'd' : c == qRgb(192, 255, 255) ? 'p' : yellow.contains(c) ? 'y' : qBlue(c) > qRed(c) ? 's' : '?'; };
+        // The board and its frame pixel by pixel, in the window's own pixels, each shown as `scale`
+        // by `scale` screen pixels of one kind: d and p the dark and the pale frame line, y the
+        // yellow look of a tile at home or black, s sky (bluer than any tile). Two pixels of sky
+        // lie between the frame and the board on every side; the gap shows sky. Waits go by the
+        // clock (qWaitFor): QTRY's count of steps leaves out the time the check itself takes.
+        const QList<QRgb> yellow = { qRgb(206, 203, 0), qRgb(255, 255, 0), qRgb(148, 150, 0),
+                                     qRgb(0, 0, 0) };
+        const auto kind = [&](QRgb c) {
+            return c == qRgb(0, 128, 128)      ? 'd'
+                    : c == qRgb(192, 255, 255) ? 'p'
+                    : yellow.contains(c)       ? 'y'
+                    : qBlue(c) > qRed(c)       ? 's'
+                                               : '?';
+        };
         QString why; // the first pixel not as drawn
         const auto drawn = [&] {
             const QImage shot = grab();
             for (int i = 0; i < 142 * 142; ++i) {
                 const int x = 24 + i % 142, y = 24 + i / 142;
-                const auto in = [x, y](int left, int top, int right, int bottom) { return x >= left && x <= right && y >= top && y <= bottom; };
-                const char wanted = in(28, 28, 29, 160) || in(28, 28, 160, 29) ? 'd' : in(162, 30, 163, 161) || in(28, 162, 161, 163) ? 'p'
-                                  : in(32, 32, 159, 159) && !in(128, 128, 159, 159) ? 'y' : 's';
+                const auto in = [x, y](int left, int top, int right, int bottom) {
+                    return x >= left && x <= right && y >= top && y <= bottom;
+                };
+                const char wanted = in(28, 28, 29, 160) || in(28, 28, 160, 29) ? 'd'
+                        : in(162, 30, 163, 161) || in(28, 162, 161, 163)       ? 'p'
+                        : in(32, 32, 159, 159) && !in(128, 128, 159, 159)      ? 'y'
+                                                                               : 's';
                 for (int j = 0; j < scale * scale; ++j)
-                    if (kind(shot.pixel(x * scale + j % scale, (m_menu + y) * scale + j / scale)) != wanted) {
+                    if (kind(shot.pixel(x * scale + j % scale, (m_menu + y) * scale + j / scale))
+                        != wanted) {
                         why = QString::asprintf("at %d,%d not only %c", x, y, wanted);
                         return false;
                     }
@@ -71,38 +95,59 @@ private slots:
             return true;
         };
         QVERIFY2(QTest::qWaitFor(drawn, 20000), qPrintable(why));
-        // The whole window, the frame the window manager put around it included, in the middle of the screen.
-        const auto centred = [&] { // x, y, width and height of the client window; left, right, top and bottom of the frame
-            const QList<int> at = numbers(run("xwininfo", {"-id", m_window}), "(?:Absolute upper-left [XY]|Width|Height): +(-?\\d+)"),
-                             frame = numbers(run("xprop", {"-id", m_window, "_NET_FRAME_EXTENTS"}), "(\\d+)");
+        // The whole window, the frame the window manager put around it included, in the middle of
+        // the screen.
+        const auto centred = [&] { // x, y, width and height of the client window; left, right, top
+                                   // and bottom of the frame
+            const QList<int> at = numbers(run("xwininfo", { "-id", m_window }),
+                                          "(?:Absolute upper-left [XY]|Width|Height): +(-?\\d+)"),
+                             frame = numbers(
+                                     run("xprop", { "-id", m_window, "_NET_FRAME_EXTENTS" }),
+                                     "(\\d+)");
             const QSize screen = QGuiApplication::primaryScreen()->size();
-            return at.size() + frame.size() == 8 && at[2] == 307 * scale && qAbs(2 * at[0] + at[2] + frame[1] - frame[0] - screen.width()) <= 2
-                && qAbs(2 * at[1] + at[3] + frame[3] - frame[2] - screen.height()) <= 2;
+            return at.size() + frame.size() == 8 && at[2] == 307 * scale
+                    && qAbs(2 * at[0] + at[2] + frame[1] - frame[0] - screen.width()) <= 2
+                    && qAbs(2 * at[1] + at[3] + frame[3] - frame[2] - screen.height()) <= 2;
         };
         QVERIFY(QTest::qWaitFor(centred, 20000));
-        // The task bar finds the menu entry by the window class, and shows an icon drawn for its size.
-        QCOMPARE(run("xprop", {"-id", m_window, "WM_CLASS"}).section('"', 3, 3), run("grep", {"-oP", "(?<=^StartupWMClass=).*", GLIDOR_DESKTOP_ENTRY}).trimmed());
+        // The task bar finds the menu entry by the window class, and shows an icon drawn for its
+        // size.
+        QCOMPARE(run("xprop", { "-id", m_window, "WM_CLASS" }).section('"', 3, 3),
+                 run("grep", { "-oP", "(?<=^StartupWMClass=).*", GLIDOR_DESKTOP_ENTRY }).trimmed());
         if (scale == 1)
-            QCOMPARE(numbers(run("xprop", {"-id", m_window, "_NET_WM_ICON"}), "Icon \\((\\d+) x"), QList<int>({16, 24, 32, 48, 64, 128}));
+            QCOMPARE(numbers(run("xprop", { "-id", m_window, "_NET_WM_ICON" }), "Icon \\((\\d+) x"),
+                     QList<int>({ 16, 24, 32, 48, 64, 128 }));
 
-        // The first key, an arrow that moves nothing yet, loads the sound back end; Space deals, a press beside the gap
-        // in its row moves a tile, and Avsluta ends the game, with nothing printed on the way, no locale set.
-        const auto board = [&] { return grab().copy(32 * scale, (32 + m_menu) * scale, 128 * scale, 128 * scale); };
-        const auto soundLoaded = [&] { QFile maps(QStringLiteral("/proc/%1/maps").arg(m_game.processId())); return maps.open(QIODevice::ReadOnly) && maps.readAll().contains("glidor-sound.so"); };
+        // The first key, an arrow that moves nothing yet, loads the sound back end; Space deals, a
+        // press beside the gap in its row moves a tile, and Avsluta ends the game, with nothing
+        // printed on the way, no locale set.
+        const auto board = [&] {
+            return grab().copy(32 * scale, (32 + m_menu) * scale, 128 * scale, 128 * scale);
+        };
+        const auto soundLoaded = [&] {
+            QFile maps(QStringLiteral("/proc/%1/maps").arg(m_game.processId()));
+            return maps.open(QIODevice::ReadOnly) && maps.readAll().contains("glidor-sound.so");
+        };
         QVERIFY2(!soundLoaded(), "the sound back end was loaded before any input");
-        run("xdotool", {"key", "--window", m_window, "Right"});
+        run("xdotool", { "key", "--window", m_window, "Right" });
         QVERIFY(QTest::qWaitFor(soundLoaded, 20000));
         const QImage start = board();
-        run("xdotool", {"key", "--window", m_window, "space"});
+        run("xdotool", { "key", "--window", m_window, "space" });
         QVERIFY(QTest::qWaitFor([&] { return board() != start; }, 20000));
         const QImage before = board();
         int gap = 0;
-        while (gap < 16 && qBlue(before.pixel((16 + gap % 4 * 32) * scale, (16 + gap / 4 * 32) * scale)) <= qRed(before.pixel((16 + gap % 4 * 32) * scale, (16 + gap / 4 * 32) * scale)))
+        while (gap < 16
+               && qBlue(before.pixel((16 + gap % 4 * 32) * scale, (16 + gap / 4 * 32) * scale))
+                       <= qRed(before.pixel((16 + gap % 4 * 32) * scale,
+                                            (16 + gap / 4 * 32) * scale)))
             ++gap;
-        run("xdotool", {"mousemove", "--window", m_window, QString::number((48 + (gap ^ 1) % 4 * 32) * scale), QString::number((m_menu + 48 + gap / 4 * 32) * scale), "click", "1"});
+        run("xdotool",
+            { "mousemove", "--window", m_window, QString::number((48 + (gap ^ 1) % 4 * 32) * scale),
+              QString::number((m_menu + 48 + gap / 4 * 32) * scale), "click", "1" });
         QVERIFY(QTest::qWaitFor([&] { return board() != before; }, 20000));
-        run("xdotool", {"key", "--window", m_window, "alt+m", "sleep", "0.3", "key", "a"});
-        QVERIFY(m_game.waitForFinished(20000) && m_game.exitStatus() == QProcess::NormalExit && m_game.exitCode() == 0);
+        run("xdotool", { "key", "--window", m_window, "alt+m", "sleep", "0.3", "key", "a" });
+        QVERIFY(m_game.waitForFinished(20000) && m_game.exitStatus() == QProcess::NormalExit
+                && m_game.exitCode() == 0);
         QCOMPARE(m_game.readAllStandardError(), QByteArray());
     }
 
@@ -110,21 +155,35 @@ private:
     void open(int scale)
     {
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        for (const char *name : {"LANG", "LC_ALL", "LC_CTYPE"})
+        for (const char *name : { "LANG", "LC_ALL", "LC_CTYPE" })
             env.remove(name);
         env.insert("XDG_RUNTIME_DIR", m_runtime.path());
         env.insert("QT_SCALE_FACTOR", QString::number(scale));
-        env.insert("LSAN_OPTIONS", env.value("LSAN_OPTIONS") + ":print_suppressions=0"); // a sanitised build's own words at exit
+        env.insert("LSAN_OPTIONS",
+                   env.value("LSAN_OPTIONS")
+                           + ":print_suppressions=0"); // a sanitised build's own words at exit
         m_game.setProcessEnvironment(env);
         m_game.start(GLIDOR_PROGRAM, {});
-        // Asked again until it answers: xdotool's own waiting (--sync) ends for good on an error about a window of
-        // the game killed before, which is still going away.
-        const QStringList search = {"search", "--onlyvisible", "--pid", QString::number(m_game.processId()), "--name", "^ Glidor av Brickmakare$"};
-        QVERIFY2(QTest::qWaitFor([&] { return !(m_window = run("xdotool", search).section('\n', 0, 0)).isEmpty(); }, 30000), "the window never appeared");
-        run("xdotool", {"windowactivate", "--sync", m_window});
-        m_menu = int(grab().height()) / scale - 191; // the client area is 191 high, below the menu bar
+        // Asked again until it answers: xdotool's own waiting (--sync) ends for good on an error
+        // about a window of the game killed before, which is still going away.
+        const QStringList search = { "search", "--onlyvisible",
+                                     "--pid",  QString::number(m_game.processId()),
+                                     "--name", "^ Glidor av Brickmakare$" };
+        QVERIFY2(QTest::qWaitFor(
+                         [&] {
+                             return !(m_window = run("xdotool", search).section('\n', 0, 0))
+                                             .isEmpty();
+                         },
+                         30000),
+                 "the window never appeared");
+        run("xdotool", { "windowactivate", "--sync", m_window });
+        m_menu = int(grab().height()) / scale
+                - 191; // the client area is 191 high, below the menu bar
     }
-    QImage grab() const { return QGuiApplication::primaryScreen()->grabWindow(m_window.toULongLong()).toImage(); }
+    QImage grab() const
+    {
+        return QGuiApplication::primaryScreen()->grabWindow(m_window.toULongLong()).toImage();
+    }
 
     QProcess m_wm, m_game;
     QTemporaryDir m_runtime;

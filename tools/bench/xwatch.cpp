@@ -1,4 +1,5 @@
-// Starts a program on the X server and watches its window from outside: first frame, memory, idleness, press latency.
+// Starts a program on the X server and watches its window from outside: first frame, memory,
+// idleness, press latency.
 //
 //   xwatch start PROGRAM     prints "FRAME_MS PEAK_KB": the time from the start to
 //                            the first paint of the whole window, and the peak
@@ -32,7 +33,10 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-double msSince(Clock::time_point t0) { return std::chrono::duration<double, std::milli>(Clock::now() - t0).count(); }
+double msSince(Clock::time_point t0)
+{
+    return std::chrono::duration<double, std::milli>(Clock::now() - t0).count();
+}
 
 [[noreturn]] void die(const char *what)
 {
@@ -57,7 +61,9 @@ void endChild()
 xcb_atom_t atom(const char *name)
 {
     std::unique_ptr<xcb_intern_atom_reply_t, decltype(&free)> reply(
-        xcb_intern_atom_reply(x, xcb_intern_atom(x, 0, uint16_t(std::strlen(name)), name), nullptr), &free);
+            xcb_intern_atom_reply(x, xcb_intern_atom(x, 0, uint16_t(std::strlen(name)), name),
+                                  nullptr),
+            &free);
     return reply ? reply->atom : xcb_atom_t(XCB_ATOM_NONE);
 }
 
@@ -65,7 +71,9 @@ pid_t pidOf(xcb_window_t window)
 {
     static const xcb_atom_t netWmPid = atom("_NET_WM_PID");
     std::unique_ptr<xcb_get_property_reply_t, decltype(&free)> reply(
-        xcb_get_property_reply(x, xcb_get_property(x, 0, window, netWmPid, XCB_ATOM_CARDINAL, 0, 1), nullptr), &free);
+            xcb_get_property_reply(
+                    x, xcb_get_property(x, 0, window, netWmPid, XCB_ATOM_CARDINAL, 0, 1), nullptr),
+            &free);
     if (!reply || xcb_get_property_value_length(reply.get()) != 4)
         return 0;
     return pid_t(*static_cast<uint32_t *>(xcb_get_property_value(reply.get())));
@@ -77,23 +85,28 @@ std::unique_ptr<xcb_generic_event_t, decltype(&free)> nextEvent(double ms)
     const auto until = Clock::now() + std::chrono::microseconds(long(ms * 1000));
     for (;;) {
         if (xcb_generic_event_t *e = xcb_poll_for_event(x))
-            return {e, &free};
+            return { e, &free };
         if (xcb_connection_has_error(x))
             die("lost the X server");
         if (Clock::now() >= until)
-            return {nullptr, &free};
+            return { nullptr, &free };
         usleep(200);
     }
 }
 
-bool isDamage(const xcb_generic_event_t *e) { return (e->response_type & 0x7f) == damageEvent + XCB_DAMAGE_NOTIFY; }
+bool isDamage(const xcb_generic_event_t *e)
+{
+    return (e->response_type & 0x7f) == damageEvent + XCB_DAMAGE_NOTIFY;
+}
 
-struct Window {
+struct Window
+{
     xcb_window_t id = 0;
     int width = 0, height = 0;
 };
 
-// Starts `program` and waits for its top-level window to be mapped; returns it with damage reporting on.
+// Starts `program` and waits for its top-level window to be mapped; returns it with damage
+// reporting on.
 Window startAndFind(const char *program, Clock::time_point &t0)
 {
     t0 = Clock::now();
@@ -114,10 +127,10 @@ Window startAndFind(const char *program, Clock::time_point &t0)
         if (map->override_redirect || pidOf(map->window) != child)
             continue;
         std::unique_ptr<xcb_get_geometry_reply_t, decltype(&free)> g(
-            xcb_get_geometry_reply(x, xcb_get_geometry(x, map->window), nullptr), &free);
+                xcb_get_geometry_reply(x, xcb_get_geometry(x, map->window), nullptr), &free);
         if (!g)
             die("the window went away");
-        Window w{map->window, g->width, g->height};
+        Window w{ map->window, g->width, g->height };
         xcb_damage_create(x, xcb_generate_id(x), w.id, XCB_DAMAGE_REPORT_LEVEL_RAW_RECTANGLES);
         xcb_flush(x);
         return w;
@@ -162,8 +175,10 @@ long cpuTicks()
     std::string f;
     long utime = 0, stime = 0;
     for (int i = 3; i <= 15 && fields >> f; ++i) {
-        if (i == 14) utime = std::stol(f);
-        if (i == 15) stime = std::stol(f);
+        if (i == 14)
+            utime = std::stol(f);
+        if (i == 15)
+            stime = std::stol(f);
     }
     return utime + stime;
 }
@@ -171,7 +186,8 @@ long cpuTicks()
 long contextSwitches()
 {
     long total = 0;
-    for (const auto &task : std::filesystem::directory_iterator("/proc/" + std::to_string(child) + "/task")) {
+    for (const auto &task :
+         std::filesystem::directory_iterator("/proc/" + std::to_string(child) + "/task")) {
         std::ifstream in(task.path() / "status");
         std::string key;
         long value = 0;
@@ -232,12 +248,15 @@ int main(int argc, char *argv[])
     repaintsWithin(1000);
     const long cpu0 = cpuTicks(), switches0 = contextSwitches();
     const int idleRepaints = repaintsWithin(10000);
-    std::printf("idle %ld %ld %d\n", cpuTicks() - cpu0, contextSwitches() - switches0, idleRepaints);
+    std::printf("idle %ld %ld %d\n", cpuTicks() - cpu0, contextSwitches() - switches0,
+                idleRepaints);
 
     // Space on the focused button deals a game; then every square once. The
     // client area is the bottom 307 by 191 of the window, below the menu bar.
     std::unique_ptr<xcb_translate_coordinates_reply_t, decltype(&free)> at(
-        xcb_translate_coordinates_reply(x, xcb_translate_coordinates(x, w.id, root, 0, 0), nullptr), &free);
+            xcb_translate_coordinates_reply(x, xcb_translate_coordinates(x, w.id, root, 0, 0),
+                                            nullptr),
+            &free);
     if (!at)
         die("the window went away");
     xcb_set_input_focus(x, XCB_INPUT_FOCUS_POINTER_ROOT, w.id, XCB_CURRENT_TIME);
@@ -251,7 +270,8 @@ int main(int argc, char *argv[])
     int moved = 0;
     for (int k = 1; k <= 16; ++k) {
         const int column = (k - 1) % 4 + 1, row = (k - 1) / 4 + 1;
-        fake(XCB_MOTION_NOTIFY, 0, int16_t(at->dst_x + 32 * column + 16), int16_t(at->dst_y + menu + 32 * row + 16));
+        fake(XCB_MOTION_NOTIFY, 0, int16_t(at->dst_x + 32 * column + 16),
+             int16_t(at->dst_y + menu + 32 * row + 16));
         repaintsWithin(100);
         const auto pressed = Clock::now();
         fake(XCB_BUTTON_PRESS, 1);

@@ -13,25 +13,29 @@ using glidor::pictures::picture;
 
 namespace {
 
-// Whether pixel (x, y) of the icon at size n lies on one of its eight tiles of 9 design pixels, the first at (2, 2).
+// Whether pixel (x, y) of the icon at size n lies on one of its eight tiles of 9 design pixels, the
+// first at (2, 2).
 bool onIconTile(int x, int y, int n)
 {
     x = x * 32 / n;
     y = y * 32 / n;
-    return x >= 2 && y >= 2 && x <= 30 && y <= 30 && (x - 2) % 10 < 9 && (y - 2) % 10 < 9 && (x < 22 || y < 22);
+    return x >= 2 && y >= 2 && x <= 30 && y <= 30 && (x - 2) % 10 < 9 && (y - 2) % 10 < 9
+            && (x < 22 || y < 22);
 }
 
 } // namespace
 
-class PicturesTest : public QObject {
+class PicturesTest : public QObject
+{
     Q_OBJECT
 
 private slots:
-    // Drawn once and looked at: the tiles in both looks (a two-pixel bevel, light above the diagonal from top right to
-    // bottom left, dark below it, face on it; the number black on rows 8 to 23, centred on the face, half a pixel left
-    // for an odd width, two digits two columns apart) and the icon's puzzle at 32 pixels and at 64 and larger, where
-    // its digits are the tiles' own. Any changed pixel is a change to look at again before the digests are brought
-    // up to date. The icon's sky is left out.
+    // Drawn once and looked at: the tiles in both looks (a two-pixel bevel, light above the
+    // diagonal from top right to bottom left, dark below it, face on it; the number black on rows 8
+    // to 23, centred on the face, half a pixel left for an odd width, two digits two columns apart)
+    // and the icon's puzzle at 32 pixels and at 64 and larger, where its digits are the tiles' own.
+    // Any changed pixel is a change to look at again before the digests are brought up to date. The
+    // icon's sky is left out.
     void everyTileAndTheIconsPuzzleArePixelForPixelTheReviewedOnes()
     {
         const auto digest = [](QList<QImage> images, bool icon) {
@@ -50,8 +54,9 @@ private slots:
             tiles[id > 121] << picture(id);
         QCOMPARE(digest(tiles[0], false), "515bc976c7c59bf2");
         QCOMPARE(digest(tiles[1], false), "20fe504a021365f6");
-        QCOMPARE(digest({picture(1)}, true), "8985c186e91fa51e");
-        QCOMPARE(digest(glidor::pictures::icons().mid(4), true), "be1321d9c932913b"); // 64, 128 and 256
+        QCOMPARE(digest({ picture(1) }, true), "8985c186e91fa51e");
+        QCOMPARE(digest(glidor::pictures::icons().mid(4), true),
+                 "be1321d9c932913b"); // 64, 128 and 256
     }
 
     void unknownIdsGiveNoPicture()
@@ -59,29 +64,42 @@ private slots:
 #ifndef QT_NO_DEBUG
         QSKIP("a debug build stops on an unknown id on purpose");
 #endif
-        for (const int id : {INT_MIN, -1, 0, 2, 100, 137, 138, INT_MAX})
+        for (const int id : { INT_MIN, -1, 0, 2, 100, 137, 138, INT_MAX })
             QVERIFY2(picture(id).isNull(), qPrintable(QString::number(id)));
     }
 
-    void theIconAtEverySizeIsTheSamePuzzleOnACloudySkyAndAt32TheDesignItself() // its tiles are held to the reviewed pixels above
+    void theIconAtEverySizeIsTheSamePuzzleOnACloudySkyAndAt32TheDesignItself() // its tiles are held
+                                                                               // to the reviewed
+                                                                               // pixels above
     {
         QList<int> sizes;
         int darkest = 255, lightest = 0; // of the sky at 32
         for (const QImage &icon : glidor::pictures::icons()) {
             const int n = sizes.emplace_back(icon.width());
-            const auto at = [&](double x, double y) { return icon.pixel(int(x * n / 32), int(y * n / 32)); };
-            for (int place = 0; place < 8; ++place) { // the inside of each tile, on average: yellow with some black
-                const QRect inside(QPoint(3 + place % 3 * 10, 3 + place / 3 * 10) * n / 32, QSize(7, 7) * n / 32);
-                const QRgb mean = icon.copy(inside).scaled(1, 1, Qt::IgnoreAspectRatio, Qt::SmoothTransformation).pixel(0, 0);
-                QVERIFY2(qRed(mean) > 120 && qBlue(mean) < 60, qPrintable(QStringLiteral("size %1, tile %2").arg(n).arg(place + 1)));
+            const auto at = [&](double x, double y) {
+                return icon.pixel(int(x * n / 32), int(y * n / 32));
+            };
+            for (int place = 0; place < 8;
+                 ++place) { // the inside of each tile, on average: yellow with some black
+                const QRect inside(QPoint(3 + place % 3 * 10, 3 + place / 3 * 10) * n / 32,
+                                   QSize(7, 7) * n / 32);
+                const QRgb mean =
+                        icon.copy(inside)
+                                .scaled(1, 1, Qt::IgnoreAspectRatio, Qt::SmoothTransformation)
+                                .pixel(0, 0);
+                QVERIFY2(qRed(mean) > 120 && qBlue(mean) < 60,
+                         qPrintable(QStringLiteral("size %1, tile %2").arg(n).arg(place + 1)));
             }
-            QVERIFY2(qBlue(at(26.5, 26.5)) >= 240 && qRed(at(26.5, 26.5)) < 210, qPrintable(QStringLiteral("size %1: no sky in the empty place").arg(n)));
-            for (int i = 0; n == 32 && i < 32 * 32; ++i) { // the design: pale blue around the tiles, with lighter patches
+            QVERIFY2(qBlue(at(26.5, 26.5)) >= 240 && qRed(at(26.5, 26.5)) < 210,
+                     qPrintable(QStringLiteral("size %1: no sky in the empty place").arg(n)));
+            for (int i = 0; n == 32 && i < 32 * 32;
+                 ++i) { // the design: pale blue around the tiles, with lighter patches
                 const int x = i % 32, y = i / 32;
                 const QRgb c = icon.pixel(x, y);
                 if (onIconTile(x, y, 32))
                     continue;
-                QVERIFY2(qRed(c) >= 125 && qRed(c) <= 205 && qGreen(c) >= 185 && qGreen(c) <= 230 && qBlue(c) >= 240 && qGreen(c) > qRed(c),
+                QVERIFY2(qRed(c) >= 125 && qRed(c) <= 205 && qGreen(c) >= 185 && qGreen(c) <= 230
+                                 && qBlue(c) >= 240 && qGreen(c) > qRed(c),
                          qPrintable(QStringLiteral("no pale blue sky at %1,%2").arg(x).arg(y)));
                 darkest = std::min(darkest, qGray(c));
                 lightest = std::max(lightest, qGray(c));
@@ -89,33 +107,45 @@ private slots:
             if (n == 32)
                 QCOMPARE(icon, picture(1));
         }
-        QCOMPARE(sizes, QList<int>({16, 24, 32, 48, 64, 128, 256}));
+        QCOMPARE(sizes, QList<int>({ 16, 24, 32, 48, 64, 128, 256 }));
         QVERIFY2(lightest - darkest >= 20, "lighter patches of cloud");
     }
 
     void backgroundIsALightBlueSkyWithSoftCloudsAndNoSeam()
     {
         const QImage sky = background();
-        const auto distance = [](QRgb a, QRgb b) { return std::abs(qRed(a) - qRed(b)) + std::abs(qGreen(a) - qGreen(b)) + std::abs(qBlue(a) - qBlue(b)); };
+        const auto distance = [](QRgb a, QRgb b) {
+            return std::abs(qRed(a) - qRed(b)) + std::abs(qGreen(a) - qGreen(b))
+                    + std::abs(qBlue(a) - qBlue(b));
+        };
         const int n = 200;
         QCOMPARE(sky.size(), QSize(n, n));
-        std::array<long, 2 * n> step{}; // how far column i, then row i, differs from the next, the last from the first
+        std::array<long, 2 * n> step{}; // how far column i, then row i, differs from the next, the
+                                        // last from the first
         int white = 0;
         for (int y = 0; y < n; ++y) {
             for (int x = 0; x < n; ++x) {
                 const QRgb c = sky.pixel(x, y);
-                const int across = distance(c, sky.pixel((x + 1) % n, y)), down = distance(c, sky.pixel(x, (y + 1) % n));
-                QVERIFY2(across <= 45 && down <= 45, qPrintable(QStringLiteral("a jump at %1,%2").arg(x).arg(y)));
+                const int across = distance(c, sky.pixel((x + 1) % n, y)),
+                          down = distance(c, sky.pixel(x, (y + 1) % n));
+                QVERIFY2(across <= 45 && down <= 45,
+                         qPrintable(QStringLiteral("a jump at %1,%2").arg(x).arg(y)));
                 step[x] += across;
                 step[n + y] += down;
                 white += qRed(c) >= 200 && qGreen(c) >= 220 && qBlue(c) >= 240;
             }
         }
-        const QRgb mean = sky.scaled(1, 1, Qt::IgnoreAspectRatio, Qt::SmoothTransformation).pixel(0, 0);
-        QVERIFY2(qBlue(mean) > qGreen(mean) && qGreen(mean) > qRed(mean) && qBlue(mean) >= 220 && qRed(mean) + qGreen(mean) + qBlue(mean) >= 510, "light blue on average");
-        QVERIFY2(white >= n * n * 0.03 && white <= n * n * 0.5, qPrintable(QStringLiteral("%1 white pixels").arg(white)));
-        QVERIFY2(step[n - 1] <= *std::max_element(step.begin(), step.begin() + n - 1), "a seam between the last and the first column");
-        QVERIFY2(step[2 * n - 1] <= *std::max_element(step.begin() + n, step.end() - 1), "a seam between the last and the first row");
+        const QRgb mean =
+                sky.scaled(1, 1, Qt::IgnoreAspectRatio, Qt::SmoothTransformation).pixel(0, 0);
+        QVERIFY2(qBlue(mean) > qGreen(mean) && qGreen(mean) > qRed(mean) && qBlue(mean) >= 220
+                         && qRed(mean) + qGreen(mean) + qBlue(mean) >= 510,
+                 "light blue on average");
+        QVERIFY2(white >= n * n * 0.03 && white <= n * n * 0.5,
+                 qPrintable(QStringLiteral("%1 white pixels").arg(white)));
+        QVERIFY2(step[n - 1] <= *std::max_element(step.begin(), step.begin() + n - 1),
+                 "a seam between the last and the first column");
+        QVERIFY2(step[2 * n - 1] <= *std::max_element(step.begin() + n, step.end() - 1),
+                 "a seam between the last and the first row");
     }
 };
 

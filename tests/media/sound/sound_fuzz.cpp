@@ -17,8 +17,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
         return 0;
     if (auto file = glidor::sound::SoundFile::open(path.c_str())) {
         std::vector<float> chunk(std::size_t(1024) * file->format().sample.channels);
-        while (file->read(chunk.data(), 1024) > 0) {
-        }
+        while (file->read(chunk.data(), 1024) > 0) { }
     }
     return 0;
 }

@@ -17,13 +17,14 @@ namespace {
 // 10 ms windows, filled with whole periods of the tones A, B, C and D: 500, 1000, 1500 and 2000 Hz.
 constexpr int Rate = 44100, Window = Rate / 100;
 
-// Every case's folder: soundcheck with the back end beside it; Move.wav "B100 A200", Done.wav "C300",
-// Warm.wav, silence that loads the back end first where a case's timing needs it; the decoys (D) in work/,
-// where it runs. Each case runs in a mount namespace of its own, where `resolver
-// [SECONDS]` puts the tests' resolver, which never answers, in place (a lookup gives up after SECONDS, or
-// glibc's 10 s) and names the sound server by host.
-const QString Prelude = "set -e\ncp '" SOUNDCHECK_PATH "' . && ln -s '" SOUND_MODULE_PATH "' . && BUILD='" BUILD_DIR
-                        "' && start='bash " SOUND_SERVER_SCRIPT R"( start'
+// Every case's folder: soundcheck with the back end beside it; Move.wav "B100 A200", Done.wav
+// "C300", Warm.wav, silence that loads the back end first where a case's timing needs it; the
+// decoys (D) in work/, where it runs. Each case runs in a mount namespace of its own, where
+// `resolver [SECONDS]` puts the tests' resolver, which never answers, in place (a lookup gives up
+// after SECONDS, or glibc's 10 s) and names the sound server by host.
+const QString Prelude =
+        "set -e\ncp '" SOUNDCHECK_PATH "' . && ln -s '" SOUND_MODULE_PATH "' . && BUILD='" BUILD_DIR
+        "' && start='bash " SOUND_SERVER_SCRIPT R"( start'
 tone() { sox -n -r 44100 -b 16 -c 1 "$1" synth "$3" sine "$2" vol .5; }
 tone b.wav 1000 .1 && tone a.wav 500 .2 && sox b.wav a.wav Move.wav && tone Done.wav 1500 .3 && tone Warm.wav 0 .05
 mkdir work && tone work/Move.wav 2000 .3 && cp work/Move.wav work/Done.wav
@@ -37,9 +38,9 @@ resolver() { mount --make-rprivate / 2>/dev/null || ! grep -q shared: /proc/self
 export BUFFER="pactl list sink-inputs | awk '/Buffer Latency/ { n++; gsub(/[^0-9]/, e); us = \$0 + 0 } END { exit !(n == 1 && us >= 100000 && us <= 300000) }'"
 )";
 
-// One case a line: its name | the shell set-up of its folder (no pipes) | the cues and other steps for
-// soundcheck | a pattern for what must be heard | the name lookups the resolver gets, if any. The first cue
-// comes at once, while the back end still loads.
+// One case a line: its name | the shell set-up of its folder (no pipes) | the cues and other steps
+// for soundcheck | a pattern for what must be heard | the name lookups the resolver gets, if any.
+// The first cue comes at once, while the back end still loads.
 const char *const Cases = R"(
 a 1-second sound is heard whole, the first cue, with a 200 ms buffer | tone Move.wav 500 1 | Move.wav @700 !"$BUFFER" @1200 | A1000
 double, eight channels, 192 kHz | sox Done.wav -e float -b 64 -r 192000 -c 8 Move.wav | Warm.wav @300 Move.wav @600 | C300
@@ -59,27 +60,29 @@ a host no resolver answers: one lookup at a time, another after it failed, quitt
 quitting while libpulse, having given up on a connection at 5 s, waits for its lookup | resolver | Move.wav @7000 | | 1
 )";
 
-// A recording as "B100 A200": its tones in order, lengths rounded to 100 ms, enough to show a cut or an
-// overlap on a busy machine; '#' for any other sound (for all sound with `anySound`). A run under 30 ms
-// is one sound handing over to the next, and goes.
+// A recording as "B100 A200": its tones in order, lengths rounded to 100 ms, enough to show a cut
+// or an overlap on a busy machine; '#' for any other sound (for all sound with `anySound`). A run
+// under 30 ms is one sound handing over to the next, and goes.
 QString heard(const QByteArray &raw, bool anySound)
 {
     QString labels;
-    for (auto *s = reinterpret_cast<const qint16 *>(raw.constData()); labels.size() < raw.size() / 2 / Window;
-         s += Window) {
+    for (auto *s = reinterpret_cast<const qint16 *>(raw.constData());
+         labels.size() < raw.size() / 2 / Window; s += Window) {
         const double rms = std::sqrt(std::inner_product(s, s + Window, s, 0.0) / Window) / 32768;
         QByteArray present;
         for (int t = 0; t < 4; ++t) {
             std::complex<double> sum;
             for (int i = 0; i < Window; ++i)
-                sum += double(s[i]) * std::polar(1.0, 2 * std::numbers::pi * 500 * (t + 1) * i / Rate);
+                sum += double(s[i])
+                        * std::polar(1.0, 2 * std::numbers::pi * 500 * (t + 1) * i / Rate);
             if (2 * std::abs(sum) / Window / 32768 > 0.1)
                 present += char('A' + t);
         }
         labels += rms < 0.01 ? '.' : present.size() == 1 && !anySound ? present[0] : '#';
     }
     static const QRegularExpression shortRun("((.)\\2\\2+)|."), sound("([^.])\\1*");
-    const QString kept = labels.replace(shortRun, "\\1"); // silence stays in, so that it parts two sounds
+    const QString kept =
+            labels.replace(shortRun, "\\1"); // silence stays in, so that it parts two sounds
     QStringList words;
     for (const auto &m : sound.globalMatch(kept))
         words << m.captured(1) + QString::number((m.capturedLength() + 5) / 10 * 100);
@@ -88,7 +91,8 @@ QString heard(const QByteArray &raw, bool anySound)
 
 } // namespace
 
-class SoundTests : public QObject {
+class SoundTests : public QObject
+{
     Q_OBJECT
 
     QTemporaryDir m_server;
@@ -99,22 +103,28 @@ class SoundTests : public QObject {
 private slots:
     void initTestCase()
     {
-        // On a loopback address of this run's own (127.53.x.y), so that runs at the same time keep their lookups apart.
-        sockaddr_in address{AF_INET, htons(53), {htonl(0x7f350000 | (getpid() & 0xffff))}, {}};
-        QVERIFY2(bind(m_resolver, reinterpret_cast<sockaddr *>(&address), sizeof address) == 0, strerror(errno));
+        // On a loopback address of this run's own (127.53.x.y), so that runs at the same time keep
+        // their lookups apart.
+        sockaddr_in address{ AF_INET, htons(53), { htonl(0x7f350000 | (getpid() & 0xffff)) }, {} };
+        QVERIFY2(bind(m_resolver, reinterpret_cast<sockaddr *>(&address), sizeof address) == 0,
+                 strerror(errno));
         qputenv("RESOLVER", inet_ntoa(address.sin_addr));
-        QCOMPARE(QProcess::execute("bash", {SOUND_SERVER_SCRIPT, "start", m_server.path(), "10"}), 0);
+        QCOMPARE(QProcess::execute("bash", { SOUND_SERVER_SCRIPT, "start", m_server.path(), "10" }),
+                 0);
         qputenv("SERVER", QFile::encodeName(m_server.path()));
         qputenv("PULSE_SERVER", "unix:" + QFile::encodeName(m_server.filePath("native")));
-        // One recording for all cases, in parec's 16-bit 44.1 kHz: a new one takes a second to start.
-        m_recorder.start("parec", {"-d", "@DEFAULT_MONITOR@", "--raw", "--channels=1", "--latency-msec=10"});
+        // One recording for all cases, in parec's 16-bit 44.1 kHz: a new one takes a second to
+        // start.
+        m_recorder.start(
+                "parec",
+                { "-d", "@DEFAULT_MONITOR@", "--raw", "--channels=1", "--latency-msec=10" });
         QVERIFY(m_recorder.waitForReadyRead(10000));
     }
 
     void cleanupTestCase()
     {
         m_recorder.close();
-        QProcess::execute("bash", {SOUND_SERVER_SCRIPT, "stop", m_server.path()});
+        QProcess::execute("bash", { SOUND_SERVER_SCRIPT, "stop", m_server.path() });
     }
 
     void heardAsExpected_data()
@@ -124,34 +134,45 @@ private slots:
             QTest::newRow(qPrintable(line.section('|', 0, 0).trimmed())) << line.split('|');
     }
 
-    // soundcheck must end by itself, soon, with status 0 and not a word: every play call returned at once.
+    // soundcheck must end by itself, soon, with status 0 and not a word: every play call returned
+    // at once.
     void heardAsExpected()
     {
         QFETCH(QStringList, fields);
-        const QString setup = fields[1].trimmed(), steps = fields[2].trimmed(), expected = fields[3].trimmed();
+        const QString setup = fields[1].trimmed(), steps = fields[2].trimmed(),
+                      expected = fields[3].trimmed();
         QTemporaryDir box;
         QProcess game;
         game.setWorkingDirectory(box.path());
         m_recorder.readAll(); // what came before this case
         QByteArray recording;
-        game.start("unshare", {"-m", "--propagation", "unchanged", "sh", "-c", Prelude + setup + "\ncd work && exec ../soundcheck " + steps});
-        // The recording flows while the event loop runs; a recorder that lost its server starts again.
-        QVERIFY(QTest::qWaitFor([&] {
-            recording += m_recorder.readAll();
-            if (m_recorder.state() == QProcess::NotRunning)
-                m_recorder.start();
-            return game.state() == QProcess::NotRunning;
-        }, 15000));
+        game.start("unshare",
+                   { "-m", "--propagation", "unchanged", "sh", "-c",
+                     Prelude + setup + "\ncd work && exec ../soundcheck " + steps });
+        // The recording flows while the event loop runs; a recorder that lost its server starts
+        // again.
+        QVERIFY(QTest::qWaitFor(
+                [&] {
+                    recording += m_recorder.readAll();
+                    if (m_recorder.state() == QProcess::NotRunning)
+                        m_recorder.start();
+                    return game.state() == QProcess::NotRunning;
+                },
+                15000));
         // A hung server goes on; Qt cannot remove a Latin-1 name.
-        QProcess::execute("sh", {"-c", "kill -CONT $(cat \"$SERVER/pid\"); rm -rf '" + box.path() + "'"});
+        QProcess::execute(
+                "sh", { "-c", "kill -CONT $(cat \"$SERVER/pid\"); rm -rf '" + box.path() + "'" });
         QTest::qWait(200); // for the last of the sound to reach the recording
         const QString h = heard(recording + m_recorder.readAll(), expected.startsWith('#'));
         const QByteArray out = game.readAllStandardError();
-        QVERIFY2(game.exitStatus() == QProcess::NormalExit && game.exitCode() == 0 && out.isEmpty(), out.constData());
-        QVERIFY2(QRegularExpression("^(" + expected + ")$").match(h).hasMatch(), qPrintable("heard \"" + h + "\""));
+        QVERIFY2(game.exitStatus() == QProcess::NormalExit && game.exitCode() == 0 && out.isEmpty(),
+                 out.constData());
+        QVERIFY2(QRegularExpression("^(" + expected + ")$").match(h).hasMatch(),
+                 qPrintable("heard \"" + h + "\""));
         QSet<in_port_t> lookups; // a port for each, shared by its retries
         sockaddr_in from;
-        for (socklen_t size = sizeof from; recvfrom(m_resolver, nullptr, 0, 0, reinterpret_cast<sockaddr *>(&from), &size) >= 0;)
+        for (socklen_t size = sizeof from;
+             recvfrom(m_resolver, nullptr, 0, 0, reinterpret_cast<sockaddr *>(&from), &size) >= 0;)
             lookups.insert(from.sin_port);
         QCOMPARE(lookups.size(), fields.value(4).toInt());
     }

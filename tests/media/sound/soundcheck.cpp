@@ -1,7 +1,7 @@
-// The game's stand-in in the sound tests. Each argument is a step: "@N" waits N ms, "!CMD" runs a shell
-// command, any other word is a file for sound::play. It prints nothing unless a play call waited or its
-// peak memory grew by over 5 MB after the first wait, and SIGALRM ends it if ending takes over 100 ms (more
-// in a sanitized build, whose leak check runs at exit too).
+// The game's stand-in in the sound tests. Each argument is a step: "@N" waits N ms, "!CMD" runs a
+// shell command, any other word is a file for sound::play. It prints nothing unless a play call
+// waited or its peak memory grew by over 5 MB after the first wait, and SIGALRM ends it if ending
+// takes over 100 ms (more in a sanitized build, whose leak check runs at exit too).
 #include "sound.h"
 
 #include <chrono>
@@ -20,13 +20,18 @@ rusage usage(int who)
     return r;
 }
 
-long long cpuUs(const rusage &r) { return (r.ru_utime.tv_sec + r.ru_stime.tv_sec) * 1000000LL + r.ru_utime.tv_usec + r.ru_stime.tv_usec; }
+long long cpuUs(const rusage &r)
+{
+    return (r.ru_utime.tv_sec + r.ru_stime.tv_sec) * 1000000LL + r.ru_utime.tv_usec
+            + r.ru_stime.tv_usec;
+}
 
 } // namespace
 
 int main(int argc, char *argv[])
 {
-    // The game's toolkit runs threads of its own by the first cue; a process's first thread costs milliseconds more.
+    // The game's toolkit runs threads of its own by the first cue; a process's first thread costs
+    // milliseconds more.
     std::thread([] {}).join();
     long baselineKb = 0;
     for (int i = 1; i < argc; ++i) {
@@ -37,8 +42,8 @@ int main(int argc, char *argv[])
             if (std::system(argv[i] + 1) != 0)
                 std::fprintf(stderr, "soundcheck: %s failed\n", argv[i] + 1);
         } else {
-            // A call that slept (on a lock, a file, a device) or spent 5 ms of CPU waited; the clock
-            // would also count time lost to other busy processes.
+            // A call that slept (on a lock, a file, a device) or spent 5 ms of CPU waited; the
+            // clock would also count time lost to other busy processes.
             const rusage before = usage(RUSAGE_THREAD);
             glidor::sound::play(argv[i]);
             const rusage after = usage(RUSAGE_THREAD);

@@ -1,4 +1,5 @@
-// What the back end decides by itself, with no server: which files it opens and the stream it asks for.
+// What the back end decides by itself, with no server: which files it opens and the stream it asks
+// for.
 #include "sounddecode.h"
 
 #include <QProcess>
@@ -12,9 +13,9 @@
 #include <unistd.h>
 #include <vector>
 
-// One file a line, 0.1 s of sound where it holds any: its name | the shell that makes it as `sound` | the
-// stream asked for, rate and channel positions, "silent" when all is 0, or "refused". In sox's WAVE the
-// channel mask is at byte 40, a float file's first sample at 58.
+// One file a line, 0.1 s of sound where it holds any: its name | the shell that makes it as `sound`
+// | the stream asked for, rate and channel positions, "silent" when all is 0, or "refused". In
+// sox's WAVE the channel mask is at byte 40, a float file's first sample at 58.
 const char *const Files = R"(
 8-bit mono at 8 kHz | sox -n -r 8000 -b 8 -c 1 -t wav sound synth .1 sine 500 | 8000 mono
 six 24-bit channels with no mask come in WAVE's order | sox -n -r 48000 -b 24 -c 6 -t wavpcm sound synth .1 sine 500 | 48000 front-left,front-right,front-center,lfe,rear-left,rear-right
@@ -32,14 +33,16 @@ a rate far above the server's limit | sox -n -r $((2 * rate_max)) -t wav sound s
 a FIFO, not even opened | mkfifo sound | refused
 )";
 
-// The rows' shell: the limit on rates that libpulse's headers state (it takes 1% more), and `far FILE`,
-// which writes the WAVE FILE as `sound` with a 70,000-byte comment (a LIST chunk of INFO's ICMT) before
-// all its chunks.
-const QString Shell = "rate_max=" + QString::number(PA_RATE_MAX) + R"(; far() { perl -0777 -ne 'print "RIFF",
+// The rows' shell: the limit on rates that libpulse's headers state (it takes 1% more), and `far
+// FILE`, which writes the WAVE FILE as `sound` with a 70,000-byte comment (a LIST chunk of INFO's
+// ICMT) before all its chunks.
+const QString Shell =
+        "rate_max=" + QString::number(PA_RATE_MAX) + R"(; far() { perl -0777 -ne 'print "RIFF",
   pack("V", length() + 70000), "WAVELIST", pack("V", 70000), "INFOICMT", pack("V", 69988), "x" x 69988, substr($_, 12)' "$1" >sound; }
 )";
 
-class SoundFileTests : public QObject {
+class SoundFileTests : public QObject
+{
     Q_OBJECT
 
 private slots:
@@ -48,16 +51,21 @@ private slots:
         QTest::addColumn<QString>("make");
         QTest::addColumn<QString>("stream");
         for (const QString &line : QString(Files).split('\n', Qt::SkipEmptyParts))
-            QTest::newRow(qPrintable(line.section(" | ", 0, 0))) << line.section(" | ", 1, -2) << line.section(" | ", -1);
+            QTest::newRow(qPrintable(line.section(" | ", 0, 0)))
+                    << line.section(" | ", 1, -2) << line.section(" | ", -1);
     }
 
-    // Read through, a file prints nothing and gives floats at its rate, in its channels, every frame, all numbers.
+    // Read through, a file prints nothing and gives floats at its rate, in its channels, every
+    // frame, all numbers.
     void openedAsItSounds()
     {
         QFETCH(QString, make);
         QFETCH(QString, stream);
         QTemporaryDir dir;
-        QCOMPARE(QProcess::execute("sh", {"-c", Shell + "cd '" + dir.path() + "' && (" + make + ") 2>/dev/null"}), 0);
+        QCOMPARE(QProcess::execute(
+                         "sh",
+                         { "-c", Shell + "cd '" + dir.path() + "' && (" + make + ") 2>/dev/null" }),
+                 0);
         const int saved = dup(2), printed = memfd_create("stderr", 0);
         dup2(printed, 2);
         auto file = glidor::sound::SoundFile::open(QFile::encodeName(dir.filePath("sound")));
@@ -65,22 +73,27 @@ private slots:
         std::vector<float> chunk(333 * channels);
         bool numbers = true, silent = true;
         for (std::size_t n; file && (n = file->read(chunk.data(), 333)) > 0; frames += n)
-            numbers = numbers && std::all_of(chunk.begin(), chunk.begin() + n * channels, [&silent](float v) {
-                silent = silent && v == 0;
-                return std::abs(v) <= 1;
-            });
+            numbers = numbers
+                    && std::all_of(chunk.begin(), chunk.begin() + n * channels, [&silent](float v) {
+                           silent = silent && v == 0;
+                           return std::abs(v) <= 1;
+                       });
         dup2(saved, 2);
         QCOMPARE(lseek(printed, 0, SEEK_END), 0);
         rusage usage;
-        QVERIFY2(getrusage(RUSAGE_SELF, &usage) == 0 && usage.ru_maxrss < 512 * 1024, "a file was read whole"); // kB
+        QVERIFY2(getrusage(RUSAGE_SELF, &usage) == 0 && usage.ru_maxrss < 512 * 1024,
+                 "a file was read whole"); // kB
         QCOMPARE(bool(file), stream != "refused");
         if (!file)
             return;
         char positions[PA_CHANNEL_MAP_SNPRINT_MAX];
         pa_channel_map_snprint(positions, sizeof positions, &file->format().map);
-        QCOMPARE(QString::number(file->format().sample.rate) + ' ' + positions + (silent ? " silent" : ""), stream);
+        QCOMPARE(QString::number(file->format().sample.rate) + ' ' + positions
+                         + (silent ? " silent" : ""),
+                 stream);
         QVERIFY(numbers);
-        const std::size_t tenth = file->format().sample.rate / 10; // ADPCM and GSM pad their last blocks
+        const std::size_t tenth =
+                file->format().sample.rate / 10; // ADPCM and GSM pad their last blocks
         QVERIFY2(frames >= tenth && frames < tenth + 1024, qPrintable(QString::number(frames)));
     }
 };
