@@ -133,7 +133,7 @@ TEST(Start, theSolvedBoardStandsOnThe32PixelGridClosedToTheMouseWithTheSkyBehind
     EXPECT_EQ(g.s.createdWhenSkyLowered, 16);
     const int where[][3] = { { 1, 32, 32 },  { 4, 128, 32 },  { 6, 64, 64 },
                              { 11, 96, 96 }, { 13, 32, 128 }, { 16, 128, 128 } };
-    for (auto [k, x, y] : where)
+    for (const auto &[k, x, y] : where)
         EXPECT_EQ(std::pair(g.s.left[k], g.s.top[k]), std::pair(x, y)) << "square " << k;
     for (int k = 1; k <= 16; ++k)
         EXPECT_TRUE(g.s.shown[k] && !g.s.open[k] && g.b.Squares[k].Column == (k - 1) % 4 + 1

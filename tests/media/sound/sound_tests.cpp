@@ -11,6 +11,7 @@
 #include <numbers>
 #include <numeric>
 #include <sys/socket.h>
+#include <unistd.h>
 
 namespace {
 
