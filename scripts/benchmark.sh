@@ -5,7 +5,7 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 runs=${RUNS:-20}
-build=build-bench
+build="build-bench"
 bash scripts/setup.sh bench
 cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DBUILD_TESTING=OFF -DBUILD_BENCHMARKING=ON >/dev/null
 cmake --build "$build" -j"$(nproc)" >/dev/null
@@ -28,7 +28,8 @@ Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp 3>"$work/display" >"$work
 xvfb=$!
 for _ in $(seq 100); do [ -s "$work/display" ] && break; kill -0 "$xvfb" 2>/dev/null || break; sleep 0.1; done
 [ -s "$work/display" ] || { echo "benchmark.sh: Xvfb did not start:" >&2; cat "$work/xvfb.log" >&2; exit 1; }
-export DISPLAY=:$(cat "$work/display") QT_QPA_PLATFORM=xcb XDG_RUNTIME_DIR=$work
+DISPLAY=:$(cat "$work/display")
+export DISPLAY QT_QPA_PLATFORM=xcb XDG_RUNTIME_DIR=$work
 
 median() { sort -n | awk '{a[NR]=$1} END {if (NR) print (NR%2 ? a[(NR+1)/2] : (a[NR/2]+a[NR/2+1])/2)}'; }
 

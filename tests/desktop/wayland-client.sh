@@ -15,7 +15,7 @@ for _ in $(seq 50); do [ -S "$run/glidor-test" ] && break; sleep 0.1; done
 # The protocol log shows the window's requests; the program must still be running at the end, having printed
 # nothing, with no locale set. Without a title bar of Qt's own, the sizes asked for are the window's.
 status=0
-env -u DISPLAY -u LANG -u LC_ALL -u LC_CTYPE XDG_RUNTIME_DIR=$run WAYLAND_DISPLAY=glidor-test QT_QPA_PLATFORM=wayland WAYLAND_DEBUG=1 \
+env -u DISPLAY -u LANG -u LC_ALL -u LC_CTYPE XDG_RUNTIME_DIR="$run" WAYLAND_DISPLAY=glidor-test QT_QPA_PLATFORM=wayland WAYLAND_DEBUG=1 \
   QT_WAYLAND_DISABLE_WINDOWDECORATION=1 timeout 4 "$program" >/dev/null 2>"$run/log" || status=$?
 [ "$status" -eq 124 ] || fail "the program ended with status $status: $(grep -v '^\[' "$run/log")"
 ! grep -v '^\[' "$run/log" || fail "the program printed something"
@@ -27,5 +27,7 @@ min=$(sed -n 's/.*set_min_size(\(.*\))/\1/p' "$run/log" | tail -n 1)
 max=$(sed -n 's/.*set_max_size(\(.*\))/\1/p' "$run/log" | tail -n 1)
 [ "$min" = "$max" ] || fail "resizable: from $min to $max"
 read -r width height <<<"${min/,/}"
-[ "$width" -eq 307 ] && [ "$height" -gt 191 ] && [ "$height" -lt 240 ] || fail "the window is $width by $height"
+if [ "$width" -ne 307 ] || [ "$height" -le 191 ] || [ "$height" -ge 240 ]; then
+  fail "the window is $width by $height"
+fi
 echo "wayland OK: $app_id, $width by $height"

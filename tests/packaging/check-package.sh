@@ -51,7 +51,7 @@ appstreamcli validate --no-net --pedantic "$metainfo" >"$out/appstream" 2>&1 || 
 ! grep -E '^[A-Z]: ' "$out/appstream" | grep -v ': url-homepage-missing$' || fail "AppStream metadata rejected: $(cat "$out/appstream")"
 # The menu entry, its icon and the software centre's entry must name each other.
 launchable=$(sed -n 's|.*<launchable type="desktop-id">\(.*\)</launchable>.*|\1|p' "$metainfo")
-[ -n "$launchable" ] && [ -f "$usr/share/applications/$launchable" ] || fail "the metadata launches '$launchable', which is not installed"
+{ [ -n "$launchable" ] && [ -f "$usr/share/applications/$launchable" ]; } || fail "the metadata launches '$launchable', which is not installed"
 icon=$(sed -n 's/^Icon=//p' "$desktop")
 for size in "$@"; do
   [ "$(file -b "$usr/share/icons/hicolor/${size}x$size/apps/$icon.png" | cut -d, -f1-2)" = "PNG image data, $size x $size" ] || fail "no $size icon named '$icon'"

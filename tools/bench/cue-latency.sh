@@ -13,7 +13,7 @@ set -euo pipefail
 build=$(cd "${1:?usage: $0 BUILD_DIR}" && pwd)
 here=$(cd "$(dirname "$0")" && pwd)
 starts=${STARTS:-5}
-[ -x "$build/glidor" ] && [ -f "$build/Move.wav" ] || { echo "build $build first" >&2; exit 1; }
+{ [ -x "$build/glidor" ] && [ -f "$build/Move.wav" ]; } || { echo "build $build first" >&2; exit 1; }
 
 work=$(mktemp -d)
 xvfb='' recorder='' game=''
@@ -30,7 +30,8 @@ xvfb=$!
 # Xvfb writes the display's number once it takes connections.
 for _ in $(seq 100); do [ -s "$work/display" ] && break; kill -0 "$xvfb" 2>/dev/null || break; sleep 0.05; done
 [ -s "$work/display" ] || { echo "Xvfb did not start:" >&2; cat "$work/xvfb.log" >&2; exit 1; }
-export DISPLAY=:$(cat "$work/display") QT_QPA_PLATFORM=xcb XDG_RUNTIME_DIR=$work
+DISPLAY=:$(cat "$work/display")
+export DISPLAY QT_QPA_PLATFORM=xcb XDG_RUNTIME_DIR=$work
 bash "$here/../../scripts/sound-server.sh" start "$work/pulse"
 export PULSE_SERVER=unix:$work/pulse/native
 for side in game:front-left paplay:front-right; do
