@@ -4,11 +4,10 @@
 
 #include <gtest/gtest.h>
 
-#include <chrono>
 #include <algorithm>
+#include <chrono>
 #include <deque>
 #include <map>
-#include <sstream>
 #include <thread>
 
 namespace {
@@ -24,7 +23,8 @@ float drawFor(int square)
 // What the window shows: pictures, open squares, the controls, the counter and the sounds heard.
 struct Screen : WindowOps
 {
-    std::array<int, 17> picture{}, left{}, top{};
+    std::array<int, 17> picture{};
+    std::array<std::pair<int, int>, 17> place{};
     std::array<bool, 17> open{}, shown{};
     int created = 0, createdWhenSkyLowered = 0, drawsMade = 0, drawsSeenByPlayer = 0;
     bool seeded = false, controls = true, mark = true, counterShown = true;
@@ -43,16 +43,9 @@ struct Screen : WindowOps
             draws.pop_front();
         return r;
     }
-    void createSquare(int k) override
-    {
-        ++created;
-        open[k] = true;
-    } // a new control takes the mouse
-    void placeSquare(int k, int x, int y) override
-    {
-        left[k] = x;
-        top[k] = y;
-    }
+    // A new control takes the mouse.
+    void createSquare(int k) override { open[k] = ++created; }
+    void placeSquare(int k, int x, int y) override { place[k] = { x, y }; }
     void showSquare(int k) override { shown[k] = true; }
     void enableSquare(int k, bool on) override { open[k] = on; }
     void setSquarePicture(int k, int id) override { picture[k] = id; }
@@ -63,7 +56,7 @@ struct Screen : WindowOps
     void enableShuffleControls(bool on) override { controls = on; }
     void setCounterText(const std::string &text) override { counter = text; }
     void showCounter(bool on) override { counterShown = on; }
-    void startSound(Cue cue) override { sounds += cueFileName(cue) + std::string(" "); }
+    void startSound(Cue cue) override { sounds += cueFileName(cue)[0]; }
 };
 
 struct Game
@@ -73,15 +66,13 @@ struct Game
     Puzzle p{ b, s };
     Game() { p.Form_Load(); }
 
-    // Lays out "1 2 3 4 / 5 6 7 8 / ...", "_" for the gap, as a window would show it.
+    // Lays out a board written as below, as a window would show it.
     void boardFrom(std::string text)
     {
-        std::erase(text, '/');
-        std::istringstream in(text);
+        std::erase(text, ' ');
         for (int k = 1; k <= 16; ++k) {
-            std::string word;
-            in >> word;
-            const int tile = word == "_" ? 16 : std::stoi(word);
+            const char c = text.at(std::size_t(k - 1));
+            const int tile = c == '_' ? 16 : std::stoi(std::string(1, c), nullptr, 16);
             b.Squares[k].Tile = tile;
             s.picture[k] = tile == 16 ? 0 : pictureId(k, tile);
             b.EmptySquare = tile == 16 ? std::uint8_t(k) : b.EmptySquare;
@@ -95,10 +86,10 @@ struct Game
         for (int k = 1; k <= 16; ++k) {
             const auto [number, home] = pictureContent(s.picture[k]);
             const int tile = int(b.Squares[k].Tile);
-            text += tile == 16 && !number                   ? "_"
-                    : tile == number && home == (tile == k) ? std::to_string(tile)
-                                                            : "?";
-            text += k == 16 ? "" : k % 4 ? " " : " / ";
+            text += tile == 16 && !number                   ? '_'
+                    : tile == number && home == (tile == k) ? "0123456789abcdef"[tile]
+                                                            : '?';
+            text += k % 4 || k == 16 ? "" : " ";
         }
         return text;
     }
@@ -123,7 +114,11 @@ struct Game
     }
 };
 
-const char *const InOrder = "1 2 3 4 / 5 6 7 8 / 9 10 11 12 / 13 14 15 _";
+// Boards are written row by row, tiles 10 to 15 as a to f and "_" for the gap.
+const char *const InOrder = "1234 5678 9abc def_";
+const char *const GapRight = "123_ 5678 9abc def4", *const GapLeft = "_123 5678 9abc def4";
+const char *const GapTop = "_234 5678 1abc 9efd", *const Gap5 = "1234 _678 9abc def5";
+const char *const Swapped = "2134 5678 9abc def_";
 
 TEST(Start, theSolvedBoardStandsOnThe32PixelGridClosedToTheMouseWithTheSkyBehindIt)
 {
@@ -134,7 +129,7 @@ TEST(Start, theSolvedBoardStandsOnThe32PixelGridClosedToTheMouseWithTheSkyBehind
     const int where[][3] = { { 1, 32, 32 },  { 4, 128, 32 },  { 6, 64, 64 },
                              { 11, 96, 96 }, { 13, 32, 128 }, { 16, 128, 128 } };
     for (const auto &[k, x, y] : where)
-        EXPECT_EQ(std::pair(g.s.left[k], g.s.top[k]), std::pair(x, y)) << "square " << k;
+        EXPECT_EQ(g.s.place[k], std::pair(x, y)) << "square " << k;
     for (int k = 1; k <= 16; ++k)
         EXPECT_TRUE(g.s.shown[k] && !g.s.open[k] && g.b.Squares[k].Column == (k - 1) % 4 + 1
                     && g.b.Squares[k].Row == (k - 1) / 4 + 1)
@@ -142,80 +137,47 @@ TEST(Start, theSolvedBoardStandsOnThe32PixelGridClosedToTheMouseWithTheSkyBehind
 }
 
 // During a game a press slides the run between the square and the gap, an arrow the tile on its
-// side of the gap. Every press sounds, even one that moves nothing; a key that points off the board
-// does nothing.
+// side of the gap. Every press sounds (M), even one that moves nothing; a key that points off the
+// board does nothing. A board found in order ends the game (D).
 const struct Slide
 {
     const char *sentence, *before, *action, *after;
     int counted;
     const char *sounds;
 } slides[] = {
-    { "one tile slides right", "1 2 3 _ / 5 6 7 8 / 9 10 11 12 / 13 14 15 4", "press 3",
-      "1 2 _ 3 / 5 6 7 8 / 9 10 11 12 / 13 14 15 4", 1, "Move.wav " },
-    { "two tiles slide right", "1 2 3 _ / 5 6 7 8 / 9 10 11 12 / 13 14 15 4", "press 2",
-      "1 _ 2 3 / 5 6 7 8 / 9 10 11 12 / 13 14 15 4", 2, "Move.wav " },
-    { "three tiles slide right", "1 2 3 _ / 5 6 7 8 / 9 10 11 12 / 13 14 15 4", "press 1",
-      "_ 1 2 3 / 5 6 7 8 / 9 10 11 12 / 13 14 15 4", 3, "Move.wav " },
-    { "one tile slides left", "_ 1 2 3 / 5 6 7 8 / 9 10 11 12 / 13 14 15 4", "press 2",
-      "1 _ 2 3 / 5 6 7 8 / 9 10 11 12 / 13 14 15 4", 1, "Move.wav " },
-    { "two tiles slide left", "_ 1 2 3 / 5 6 7 8 / 9 10 11 12 / 13 14 15 4", "press 3",
-      "1 2 _ 3 / 5 6 7 8 / 9 10 11 12 / 13 14 15 4", 2, "Move.wav " },
-    { "three tiles slide left home", "_ 1 2 3 / 5 6 7 8 / 9 10 11 12 / 13 14 15 4", "press 4",
-      "1 2 3 _ / 5 6 7 8 / 9 10 11 12 / 13 14 15 4", 3, "Move.wav " },
-    { "one tile slides down", InOrder, "press 12", "1 2 3 4 / 5 6 7 8 / 9 10 11 _ / 13 14 15 12", 1,
-      "Move.wav " },
-    { "two tiles slide down", InOrder, "press 8", "1 2 3 4 / 5 6 7 _ / 9 10 11 8 / 13 14 15 12", 2,
-      "Move.wav " },
-    { "three tiles slide down", InOrder, "press 4", "1 2 3 _ / 5 6 7 4 / 9 10 11 8 / 13 14 15 12",
-      3, "Move.wav " },
-    { "one tile slides up", "_ 2 3 4 / 5 6 7 8 / 1 10 11 12 / 9 14 15 13", "press 5",
-      "5 2 3 4 / _ 6 7 8 / 1 10 11 12 / 9 14 15 13", 1, "Move.wav " },
-    { "two tiles slide up", "_ 2 3 4 / 5 6 7 8 / 1 10 11 12 / 9 14 15 13", "press 9",
-      "5 2 3 4 / 1 6 7 8 / _ 10 11 12 / 9 14 15 13", 2, "Move.wav " },
-    { "three tiles slide up", "_ 2 3 4 / 5 6 7 8 / 1 10 11 12 / 9 14 15 13", "press 13",
-      "5 2 3 4 / 1 6 7 8 / 9 10 11 12 / _ 14 15 13", 3, "Move.wav " },
-    { "a run never wraps into the row below", "1 2 3 4 / _ 6 7 8 / 9 10 11 12 / 13 14 15 5",
-      "press 4", nullptr, 0, "Move.wav " },
-    { "nor two squares back", "1 2 3 4 / _ 6 7 8 / 9 10 11 12 / 13 14 15 5", "press 3", nullptr, 0,
-      "Move.wav " },
-    { "nor three squares back", "1 2 3 4 / _ 6 7 8 / 9 10 11 12 / 13 14 15 5", "press 2", nullptr,
-      0, "Move.wav " },
-    { "nor into the row above", "1 2 3 _ / 5 6 7 8 / 9 10 11 12 / 13 14 15 4", "press 5", nullptr,
-      0, "Move.wav " },
-    { "nor two squares on", "1 2 3 _ / 5 6 7 8 / 9 10 11 12 / 13 14 15 4", "press 6", nullptr, 0,
-      "Move.wav " },
-    { "nor three squares on", "1 2 3 _ / 5 6 7 8 / 9 10 11 12 / 13 14 15 4", "press 7", nullptr, 0,
-      "Move.wav " },
-    { "a diagonal neighbour stays, and the board checked in order is won", InOrder, "press 11",
-      nullptr, 0, "Move.wav Done.wav " },
-    { "the gap itself sounds and stays", "2 1 3 4 / 5 6 7 8 / 9 10 11 12 / 13 14 15 _", "press 16",
-      nullptr, 0, "Move.wav " },
-    { "Right slides the tile left of the gap", "1 2 3 _ / 5 6 7 8 / 9 10 11 12 / 13 14 15 4",
-      "key Right", "1 2 _ 3 / 5 6 7 8 / 9 10 11 12 / 13 14 15 4", 1, "Move.wav " },
-    { "Left slides the tile right of the gap", "_ 1 2 3 / 5 6 7 8 / 9 10 11 12 / 13 14 15 4",
-      "key Left", "1 _ 2 3 / 5 6 7 8 / 9 10 11 12 / 13 14 15 4", 1, "Move.wav " },
-    { "Down slides the tile above the gap", "1 2 3 4 / _ 6 7 8 / 9 10 11 12 / 13 14 15 5",
-      "key Down", "_ 2 3 4 / 1 6 7 8 / 9 10 11 12 / 13 14 15 5", 1, "Move.wav " },
-    { "Up slides the tile below the gap", "1 2 3 4 / _ 6 7 8 / 9 10 11 12 / 13 14 15 5", "key Up",
-      "1 2 3 4 / 9 6 7 8 / _ 10 11 12 / 13 14 15 5", 1, "Move.wav " },
-    { "Right with the gap on 1 points off the board", "_ 1 2 3 / 5 6 7 8 / 9 10 11 12 / 13 14 15 4",
-      "key Right", nullptr, 0, "" },
-    { "Down with the gap on 1 points off the board", "_ 1 2 3 / 5 6 7 8 / 9 10 11 12 / 13 14 15 4",
-      "key Down", nullptr, 0, "" },
-    { "Left with the gap on 16 points off the board", "2 1 3 4 / 5 6 7 8 / 9 10 11 12 / 13 14 15 _",
-      "key Left", nullptr, 0, "" },
-    { "Up with the gap on 16 points off the board", "2 1 3 4 / 5 6 7 8 / 9 10 11 12 / 13 14 15 _",
-      "key Up", nullptr, 0, "" },
-    { "a board with tile 1 alone away is not won", "_ 2 3 4 / 5 6 7 8 / 9 10 11 12 / 13 14 15 1",
-      "press 6", nullptr, 0, "Move.wav " },
-    { "nor one with tile 15 alone away", "1 2 3 4 / 5 6 7 8 / 9 10 11 12 / 13 14 _ 15", "press 6",
-      nullptr, 0, "Move.wav " },
-    { "the key that brings 15 home wins at once", "1 2 3 4 / 5 6 7 8 / 9 10 11 12 / 13 14 _ 15",
-      "key Left", InOrder, 1, "Move.wav Done.wav " },
-    { "a key that is no arrow does nothing", "2 1 3 4 / 5 6 7 8 / 9 10 11 12 / 13 14 15 _",
-      "key 36", nullptr, 0, "" },
-    { "nor does the key after the arrows", "2 1 3 4 / 5 6 7 8 / 9 10 11 12 / 13 14 15 _", "key 41",
-      nullptr, 0, "" },
+    { "one tile right", GapRight, "press 3", "12_3 5678 9abc def4", 1, "M" },
+    { "two tiles right", GapRight, "press 2", "1_23 5678 9abc def4", 2, "M" },
+    { "three tiles right", GapRight, "press 1", GapLeft, 3, "M" },
+    { "one tile left", GapLeft, "press 2", "1_23 5678 9abc def4", 1, "M" },
+    { "two tiles left", GapLeft, "press 3", "12_3 5678 9abc def4", 2, "M" },
+    { "three tiles left", GapLeft, "press 4", GapRight, 3, "M" },
+    { "one tile down", InOrder, "press 12", "1234 5678 9ab_ defc", 1, "M" },
+    { "two tiles down", InOrder, "press 8", "1234 567_ 9ab8 defc", 2, "M" },
+    { "three tiles down", InOrder, "press 4", "123_ 5674 9ab8 defc", 3, "M" },
+    { "one tile up", GapTop, "press 5", "5234 _678 1abc 9efd", 1, "M" },
+    { "two tiles up", GapTop, "press 9", "5234 1678 _abc 9efd", 2, "M" },
+    { "three tiles up", GapTop, "press 13", "5234 1678 9abc _efd", 3, "M" },
+    { "a run never wraps into the row below", Gap5, "press 4", nullptr, 0, "M" },
+    { "nor two squares back", Gap5, "press 3", nullptr, 0, "M" },
+    { "nor three squares back", Gap5, "press 2", nullptr, 0, "M" },
+    { "nor into the row above", GapRight, "press 5", nullptr, 0, "M" },
+    { "nor two squares on", GapRight, "press 6", nullptr, 0, "M" },
+    { "nor three squares on", GapRight, "press 7", nullptr, 0, "M" },
+    { "a diagonal neighbour stays; in order, won", InOrder, "press 11", nullptr, 0, "MD" },
+    { "the gap itself sounds and stays", Swapped, "press 16", nullptr, 0, "M" },
+    { "Right: the tile left of the gap", GapRight, "key Right", "12_3 5678 9abc def4", 1, "M" },
+    { "Left: the tile right of the gap", GapLeft, "key Left", "1_23 5678 9abc def4", 1, "M" },
+    { "Down: the tile above the gap", Gap5, "key Down", "_234 1678 9abc def5", 1, "M" },
+    { "Up: the tile below the gap", Gap5, "key Up", "1234 9678 _abc def5", 1, "M" },
+    { "Right with the gap on 1: off the board", GapLeft, "key Right", nullptr, 0, "" },
+    { "Down with the gap on 1: off the board", GapLeft, "key Down", nullptr, 0, "" },
+    { "Left with the gap on 16: off the board", Swapped, "key Left", nullptr, 0, "" },
+    { "Up with the gap on 16: off the board", Swapped, "key Up", nullptr, 0, "" },
+    { "tile 1 alone away: not won", "_234 5678 9abc def1", "press 6", nullptr, 0, "M" },
+    { "tile 15 alone away: not won", "1234 5678 9abc de_f", "press 6", nullptr, 0, "M" },
+    { "the key that brings 15 home wins", "1234 5678 9abc de_f", "key Left", InOrder, 1, "MD" },
+    { "a key that is no arrow", Swapped, "key 36", nullptr, 0, "" },
+    { "nor the key after the arrows", Swapped, "key 41", nullptr, 0, "" },
 };
 
 TEST(MoveRule, slidesOneRunTowardsTheGapCountsItsTilesAndSounds)
@@ -242,11 +204,11 @@ TEST(Shuffle, makes500SilentAttemptsBehindTheCounterThenOpensTheBoardWithOneSoun
     g.deal({ 12, 11, 7 }); // tile 12 down, tile 11 right, tile 7 down
     EXPECT_EQ(g.s.drawsMade, 500);
     EXPECT_EQ(g.s.drawsSeenByPlayer, 0);
-    EXPECT_EQ(g.shown(), "1 2 3 4 / 5 6 _ 8 / 9 10 7 11 / 13 14 15 12");
+    EXPECT_EQ(g.shown(), "1234 56_8 9a7b defc");
     EXPECT_EQ(g.s.counter, "0");
     EXPECT_TRUE(g.s.counterShown && !g.s.controls);
     EXPECT_EQ(std::count(g.s.open.begin() + 1, g.s.open.end(), true), 16);
-    EXPECT_EQ(g.s.sounds, "Move.wav ");
+    EXPECT_EQ(g.s.sounds, "M");
 }
 
 // A deal left in order is won at the player's first action. Afterwards the gap still takes the
@@ -260,7 +222,7 @@ TEST(EndOfGame, aDealLeftInOrderEndsAtTheNextActionThenMovesCountSilently)
         g.deal({ 12, 16 });
         EXPECT_TRUE(!g.s.controls && g.s.open[1]) << "not over yet";
         g.act("press 6"); // out of line with the gap: nothing moves, the game ends
-        EXPECT_EQ(g.s.sounds, mark ? "Move.wav Move.wav Done.wav " : "");
+        EXPECT_EQ(g.s.sounds, mark ? "MMD" : "");
         EXPECT_TRUE(g.s.controls);
         EXPECT_EQ(std::count(g.s.open.begin() + 1, g.s.open.end(), true), 1);
         EXPECT_TRUE(g.s.open[16]);
@@ -268,7 +230,7 @@ TEST(EndOfGame, aDealLeftInOrderEndsAtTheNextActionThenMovesCountSilently)
         g.act("press 16");
         EXPECT_EQ(g.shown(), InOrder);
         EXPECT_EQ(g.s.counter, "2");
-        EXPECT_EQ(g.s.sounds, mark ? "Move.wav Move.wav Done.wav " : "");
+        EXPECT_EQ(g.s.sounds, mark ? "MMD" : "");
         EXPECT_FALSE(g.s.open[12]) << "the tile back home is closed again";
     }
 }

@@ -55,8 +55,8 @@ private slots:
         QCOMPARE(digest(tiles[0], false), "515bc976c7c59bf2");
         QCOMPARE(digest(tiles[1], false), "20fe504a021365f6");
         QCOMPARE(digest({ picture(1) }, true), "8985c186e91fa51e");
-        QCOMPARE(digest(glidor::pictures::icons().mid(4), true),
-                 "be1321d9c932913b"); // 64, 128 and 256
+        // At 64, 128 and 256 pixels.
+        QCOMPARE(digest(glidor::pictures::icons().mid(4), true), "be1321d9c932913b");
     }
 
     void unknownIdsGiveNoPicture()
@@ -68,9 +68,8 @@ private slots:
             QVERIFY2(picture(id).isNull(), qPrintable(QString::number(id)));
     }
 
-    void theIconAtEverySizeIsTheSamePuzzleOnACloudySkyAndAt32TheDesignItself() // its tiles are held
-                                                                               // to the reviewed
-                                                                               // pixels above
+    // Its tiles are held to the reviewed pixels above.
+    void theIconAtEverySizeIsTheSamePuzzleOnACloudySkyAndAt32TheDesignItself()
     {
         QList<int> sizes;
         int darkest = 255, lightest = 0; // of the sky at 32
@@ -79,8 +78,8 @@ private slots:
             const auto at = [&](double x, double y) {
                 return icon.pixel(int(x * n / 32), int(y * n / 32));
             };
-            for (int place = 0; place < 8;
-                 ++place) { // the inside of each tile, on average: yellow with some black
+            // The inside of each tile, on average: yellow with some black.
+            for (int place = 0; place < 8; ++place) {
                 const QRect inside(QPoint(3 + place % 3 * 10, 3 + place / 3 * 10) * n / 32,
                                    QSize(7, 7) * n / 32);
                 const QRgb mean =
@@ -92,8 +91,8 @@ private slots:
             }
             QVERIFY2(qBlue(at(26.5, 26.5)) >= 240 && qRed(at(26.5, 26.5)) < 210,
                      qPrintable(QStringLiteral("size %1: no sky in the empty place").arg(n)));
-            for (int i = 0; n == 32 && i < 32 * 32;
-                 ++i) { // the design: pale blue around the tiles, with lighter patches
+            // The design: pale blue around the tiles, with lighter patches.
+            for (int i = 0; n == 32 && i < 32 * 32; ++i) {
                 const int x = i % 32, y = i / 32;
                 const QRgb c = icon.pixel(x, y);
                 if (onIconTile(x, y, 32))
@@ -120,8 +119,8 @@ private slots:
         };
         const int n = 200;
         QCOMPARE(sky.size(), QSize(n, n));
-        std::array<long, 2 * n> step{}; // how far column i, then row i, differs from the next, the
-                                        // last from the first
+        // How far column i, then row i, differs from the next, the last from the first.
+        std::array<long, 2 * n> step{};
         int white = 0;
         for (int y = 0; y < n; ++y) {
             for (int x = 0; x < n; ++x) {
