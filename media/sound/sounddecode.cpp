@@ -82,7 +82,7 @@ struct Window
     // The 8 bytes at `at`, or null where the file holds fewer.
     const unsigned char *at(std::uint64_t at)
     {
-        if (at < base || at + 8 > base + held) {
+        if (at + 8 > base + held) { // the walk only goes forward
             base = at;
             held = std::uint64_t(readAt(fd, bytes.data(), sf_count_t(WindowBytes), sf_count_t(at)));
         }

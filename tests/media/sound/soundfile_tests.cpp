@@ -34,7 +34,7 @@ a FIFO, not even opened | mkfifo sound | refused
 an odd-sized chunk and its pad byte | wave 'c("junk", "odd")' | 44100 mono
 15 MB of bext before the format, a copy of none of it | wave 'c("bext", "x" x 15e6)' | 44100 mono
 RF64, its sizes in ds64, a chunk after its data | rf64=1 wave 'c("ds64", pack("QQQV", 0, 8820, 4410, 0))' '""' 'c("junk", "x" x 8000)' | 44100 mono
-a chunk sized 0xFFFFFFF8 | wave '"junk" . pack("V", 0xFFFFFFF8)' | refused
+a chunk of 4 GiB, its pad byte included, before the format | wave '"junk" . pack("V", 2 ** 32 - 1)' | refused
 no format before 16 MiB | wave 'c("bext", "x" x (2 ** 24 - 20))' | refused
 )";
 
