@@ -67,7 +67,10 @@ constexpr int Rate = 44100, Window = Rate / 100;
 // decoys (D) in work/, where it runs. `resolver [SECONDS]`, in a case with network and mount
 // namespaces of its own, names the sound server by host and answers its lookups never (one gives
 // up after SECONDS, or glibc's 10 s); at the end it prints how many lookups it got (a port for
-// each, shared by its retries).
+// each, shared by its retries). Its binds stay in the case's namespace: / is made private, or in a
+// chroot (no mount point) must be so already. $BUFFER checks the one sink input's buffer while a
+// sound plays: about 200 ms. At its end a case lets a hung server go on and removes its folder (Qt
+// cannot remove a Latin-1 name).
 const QString Prelude =
         "set -e\ncp '" SOUNDCHECK_PATH "' . && ln -s '" SOUND_MODULE_PATH "' . && BUILD='" BUILD_DIR
         "' && start='bash " SOUND_SERVER_SCRIPT R"( start'
@@ -75,7 +78,7 @@ tone() { sox -n -r 44100 -b 16 -c 1 "$1" synth "$3" sine "$2" vol .5; }
 tone b.wav 1000 .1 && tone a.wav 500 .2 && sox b.wav a.wav Move.wav && tone Done.wav 1500 .3 && tone Warm.wav 0 .05
 mkdir work && tone work/Move.wav 2000 .3 && cp work/Move.wav work/Done.wav
 pid=$(cat "$SERVER/pid") && export STOP="kill -STOP $pid" KILL="kill -KILL $pid" START="$start $SERVER 10"
-# The binds stay in this namespace: / is made private, or in a chroot (no mount point) must be so already.
+box=$PWD && ending() { rm -rf "$box"; kill -CONT $(cat "$SERVER/pid"); } && trap ending EXIT
 resolver() { mount --make-rprivate / 2>/dev/null || ! grep -q shared: /proc/self/mountinfo || exit 1
   printf 'nameserver 127.0.0.1\n%s\n' "${1:+options timeout:$1 attempts:1}" >resolv.conf && echo 'hosts: dns' >nss
   mount --bind resolv.conf /etc/resolv.conf && mount --bind nss /etc/nsswitch.conf && export PULSE_SERVER=tcp:sound-box.lan
@@ -83,8 +86,7 @@ resolver() { mount --make-rprivate / 2>/dev/null || ! grep -q shared: /proc/self
     ioctl($s, 0x8914, pack "a16 s x22", "lo", 1 | unpack "x16 s", $f) or die; # lo goes up
     bind($s, pack_sockaddr_in(53, inet_aton "127.0.0.1")) or die; if ($p = fork) { print $p; exit }
     open STDOUT, ">lookups"; $| = 1; print +(unpack_sockaddr_in recv $s, $_, 512, 0)[0], "\n" while 1')
-  trap "kill $dns; sort -u '$PWD/lookups' | wc -l" EXIT; }
-# The one sink input's buffer, while a sound plays: about 200 ms.
+  trap "kill $dns; sort -u '$PWD/lookups' | wc -l; ending" EXIT; }
 export BUFFER="pactl -f json list sink-inputs | perl -ne '@u = /buffer_latency_usec.:(\\d+)/g; exit !(@u == 1 && \$u[0] >= 1e5 && \$u[0] <= 3e5)'"
 )";
 
@@ -188,13 +190,9 @@ private slots:
     void openedAsItSounds()
     {
         QFETCH(QStringList, fields);
-        const QString stream = fields[2];
         QTemporaryDir dir;
-        QCOMPARE(QProcess::execute(
-                         "sh",
-                         { "-c",
-                           Shell + "cd '" + dir.path() + "' && (" + fields[1] + ") 2>/dev/null" }),
-                 0);
+        const QString make = Shell + "cd '" + dir.path() + "' && (" + fields[1] + ") 2>/dev/null";
+        QCOMPARE(QProcess::execute("sh", { "-c", make }), 0);
         const int saved = dup(2), printed = memfd_create("stderr", 0);
         dup2(printed, 2);
         rusage usage[2];
@@ -212,16 +210,16 @@ private slots:
         // Checking a file costs little memory, whatever its chunks hold.
         QVERIFY(getrusage(RUSAGE_SELF, &usage[1]) == 0
                 && usage[1].ru_maxrss - usage[0].ru_maxrss < 4096);
-        QCOMPARE(bool(file), stream != "refused");
+        QCOMPARE(bool(file), fields[2] != "refused");
         if (!file)
             return;
         char positions[PA_CHANNEL_MAP_SNPRINT_MAX];
         pa_channel_map_snprint(positions, sizeof positions, &file->format().map);
         QCOMPARE(QString::number(file->format().sample.rate) + ' ' + positions
                          + (silent ? " silent" : ""),
-                 stream);
-        const std::size_t tenth =
-                file->format().sample.rate / 10; // ADPCM and GSM pad their last blocks
+                 fields[2]);
+        // ADPCM and GSM pad their last blocks.
+        const std::size_t tenth = file->format().sample.rate / 10;
         QVERIFY2(frames >= tenth && frames < tenth + 1024, qPrintable(QString::number(frames)));
     }
 
@@ -232,11 +230,9 @@ private slots:
     void heardAsExpected()
     {
         QFETCH(QStringList, fields);
-        const QString expected = fields[3];
         const bool resolver = fields.size() > 4;
         if (resolver && m_unshare.isEmpty())
-            QSKIP("A resolver of the case's own needs a network namespace: this kernel gives no "
-                  "user namespace here (a chroot, or a setting) and this is not root");
+            QSKIP("Not root, and no user namespace here to give the case a resolver of its own");
         QTemporaryDir box;
         QProcess game;
         game.setWorkingDirectory(box.path());
@@ -247,28 +243,23 @@ private slots:
                 << "-c" << Prelude + fields[1] + "\ncd work && ../soundcheck " + fields[2];
         game.start(command.takeFirst(), command);
         // The recording flows while the event loop runs; a recorder that lost its server starts
-        // again.
-        const auto record = [&](auto done) {
-            return QTest::qWaitFor(
-                    [&] {
-                        recording += m_recorder.readAll();
-                        if (m_recorder.state() == QProcess::NotRunning)
-                            m_recorder.start();
-                        return done();
-                    },
-                    15000);
-        };
-        QVERIFY(record([&] { return game.state() == QProcess::NotRunning; }));
-        // A hung server goes on; Qt cannot remove a Latin-1 name.
-        QProcess::execute(
-                "sh", { "-c", "kill -CONT $(cat \"$SERVER/pid\"); rm -rf '" + box.path() + "'" });
-        const qsizetype end = recording.size(); // and 200 ms more bring the last of the sound
-        QVERIFY(record([&] { return recording.size() >= end + Rate / 5 * 2; }));
-        const QString h = heard(recording, expected.startsWith('#'));
+        // again. After the game ends, 200 ms more of it bring the last of the sound.
+        qsizetype end = -1;
+        QVERIFY(QTest::qWaitFor(
+                [&] {
+                    recording += m_recorder.readAll();
+                    if (m_recorder.state() == QProcess::NotRunning)
+                        m_recorder.start();
+                    if (end < 0 && game.state() == QProcess::NotRunning)
+                        end = recording.size();
+                    return end >= 0 && recording.size() >= end + Rate / 5 * 2;
+                },
+                20000));
+        const QString h = heard(recording, fields[3].startsWith('#'));
         const QByteArray out = game.readAllStandardError();
         QVERIFY2(game.exitStatus() == QProcess::NormalExit && game.exitCode() == 0 && out.isEmpty(),
                  out.constData());
-        QVERIFY2(QRegularExpression("^(" + expected + ")$").match(h).hasMatch(),
+        QVERIFY2(QRegularExpression("^(" + fields[3] + ")$").match(h).hasMatch(),
                  qPrintable("heard \"" + h + "\""));
         QCOMPARE(game.readAllStandardOutput().trimmed(), fields.value(4).toUtf8());
     }
