@@ -33,7 +33,7 @@ if [ "${1:-}" = --held ]; then
   echo 'hosts: dns' >nss
   mount --make-rprivate / 2>/dev/null || true
   mount --bind resolv.conf /etc/resolv.conf && mount --bind nss /etc/nsswitch.conf
-  perl -MIO::Socket::INET -e 'IO::Socket::INET->new(LocalAddr => "127.0.0.1:53", Proto => "udp")
+  perl -MIO::Socket::INET -e 'my $s = IO::Socket::INET->new(LocalAddr => "127.0.0.1:53", Proto => "udp")
     or die; sleep' &
   resolver=$!
   sleep 0.5 # for the resolver to bind; a lookup before it would fail at once and hold nothing
