@@ -33,8 +33,8 @@ if [ "${1:-}" = --held ]; then
   echo 'hosts: dns' >nss
   mount --make-rprivate / 2>/dev/null || true
   mount --bind resolv.conf /etc/resolv.conf && mount --bind nss /etc/nsswitch.conf
-  perl -MIO::Socket::INET -e 'my $s = IO::Socket::INET->new(LocalAddr => "127.0.0.1:53", Proto => "udp")
-    or die; sleep' &
+  perl -MIO::Socket::INET -e 'my $s = IO::Socket::INET->new(LocalAddr => "127.0.0.1:53",
+    Proto => "udp") or die; sleep' &
   resolver=$!
   sleep 0.5 # for the resolver to bind; a lookup before it would fail at once and hold nothing
   # libpulse gives up on the connection at 5 s and is then held until the lookup ends, at 30 s.
@@ -45,7 +45,10 @@ fi
 
 build=$(cd "${1:?usage: $0 BUILD_DIR [RUNS]}" && pwd)
 runs=${2:-30}
-[ -x "$build/tests/media/sound/soundcheck" ] || { echo "build $build with tests first" >&2; exit 1; }
+if [ ! -x "$build/tests/media/sound/soundcheck" ]; then
+  echo "build $build with tests first" >&2
+  exit 1
+fi
 work=$(mktemp -d)
 load=''
 cleanup() {
@@ -75,4 +78,5 @@ load="$load $!"
 bash "$self" --quits "$runs" 300 | report "while a cue plays"
 flags=-rnm
 unshare -rnm true 2>/dev/null || flags=-nm
-unshare "$flags" --propagation unchanged bash "$self" --held "$runs" | report "while a lookup holds libpulse"
+unshare "$flags" --propagation unchanged bash "$self" --held "$runs" |
+  report "while a lookup holds libpulse"

@@ -82,10 +82,11 @@ box=$PWD && ending() { rm -rf "$box"; kill -CONT $(cat "$SERVER/pid"); } && trap
 resolver() { mount --make-rprivate / 2>/dev/null || ! grep -q shared: /proc/self/mountinfo || exit 1
   printf 'nameserver 127.0.0.1\n%s\n' "${1:+options timeout:$1 attempts:1}" >resolv.conf && echo 'hosts: dns' >nss
   mount --bind resolv.conf /etc/resolv.conf && mount --bind nss /etc/nsswitch.conf && export PULSE_SERVER=tcp:sound-box.lan
-  dns=$(perl -MSocket -e 'socket($s, PF_INET, SOCK_DGRAM, 0); ioctl($s, 0x8913, $f = pack "a40", "lo") or die;
-    ioctl($s, 0x8914, pack "a16 s x22", "lo", 1 | unpack "x16 s", $f) or die; # lo goes up
+  dns=$(perl -MSocket -e 'socket($s, PF_INET, SOCK_DGRAM, 0); $f = pack "a40", "lo"; # lo goes up
+    ioctl($s, 0x8913, $f) && ioctl($s, 0x8914, pack "a16 s x22", "lo", 1 | unpack "x16 s", $f) or die;
     bind($s, pack_sockaddr_in(53, inet_aton "127.0.0.1")) or die; if ($p = fork) { print $p; exit }
-    open STDOUT, ">lookups"; $| = 1; print +(unpack_sockaddr_in recv $s, $_, 512, 0)[0], "\n" while 1')
+    open STDOUT, ">lookups"; $| = 1;
+    print +(unpack_sockaddr_in recv $s, $_, 512, 0)[0], "\n" while 1')
   trap "kill $dns; sort -u '$PWD/lookups' | wc -l; ending" EXIT; }
 export BUFFER="pactl -f json list sink-inputs | perl -ne '@u = /buffer_latency_usec.:(\\d+)/g; exit !(@u == 1 && \$u[0] >= 1e5 && \$u[0] <= 3e5)'"
 )";
