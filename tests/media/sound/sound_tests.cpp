@@ -24,23 +24,40 @@ namespace {
 // sox's WAVE the channel mask is at byte 40, a float file's first sample at 58.
 const char *const Files = R"(
 8-bit mono at 8 kHz | sox -n -r 8000 -b 8 -c 1 -t wav sound synth .1 sine 500 | 8000 mono
-six 24-bit channels with no mask come in WAVE's order | sox -n -r 48000 -b 24 -c 6 -t wavpcm sound synth .1 sine 500 | 48000 front-left,front-right,front-center,lfe,rear-left,rear-right
-a channel mask of the file's own is kept | sox -n -r 96000 -b 24 -c 2 -t wav sound synth .1 sine 500 && poke 40 '\0\6\0\0' | 96000 side-left,side-right
-float NaN, +Inf and -Inf come as silence | sox -n -r 44100 -e float -b 32 -c 2 -t wav sound trim 0 .1 && poke 58 '\0\0\300\177\0\0\200\177\0\0\200\377' | 44100 front-left,front-right silent
-MS ADPCM stereo | sox -n -r 22050 -e ms-adpcm -c 2 -t wav sound synth .1 sine 500 | 22050 front-left,front-right
+six 24-bit channels with no mask come in WAVE's order
+    | sox -n -r 48000 -b 24 -c 6 -t wavpcm sound synth .1 sine 500
+    | 48000 front-left,front-right,front-center,lfe,rear-left,rear-right
+a channel mask of the file's own is kept
+    | sox -n -r 96000 -b 24 -c 2 -t wav sound synth .1 sine 500 && poke 40 '\0\6\0\0'
+    | 96000 side-left,side-right
+float NaN, +Inf and -Inf come as silence
+    | sox -n -r 44100 -e float -b 32 -c 2 -t wav sound trim 0 .1
+    && poke 58 '\0\0\300\177\0\0\200\177\0\0\200\377' | 44100 front-left,front-right silent
+MS ADPCM stereo
+    | sox -n -r 22050 -e ms-adpcm -c 2 -t wav sound synth .1 sine 500 | 22050 front-left,front-right
 GSM 6.10 | sox -n -r 8000 -e gsm-full-rate -c 1 -t wav sound synth .1 sine 500 | 8000 mono
-MP3 in a WAVE | printf 'RIFF\377\0\0\0WAVEfmt \36\0\0\0\125\0\1\0\104\254\0\0\200\76\0\0\1\0\0\0\14\0\1\0\2\0\0\0\240\1\1\0\161\5data\377\377\0\0' >sound && seq 9999 >>sound | refused
-a rate far above the server's limit | sox -n -r $((2 * rate_max)) -t wav sound synth .1 sine 500 | refused
+MP3 in a WAVE | printf 'RIFF\377\0\0\0WAVEfmt \36\0\0\0\125\0\1\0\104\254\0\0\200\76\0\0' >sound
+    && printf '\1\0\0\0\14\0\1\0\2\0\0\0\240\1\1\0\161\5data\377\377\0\0' >>sound
+    && seq 9999 >>sound | refused
+a rate far above the server's limit
+    | sox -n -r $((2 * rate_max)) -t wav sound synth .1 sine 500 | refused
 a FIFO, not even opened | mkfifo sound | refused
 100,000 empty chunks before the format | wave 'c("junk", "") x 100000' | 44100 mono
 100,000 two-byte chunks before the format | wave 'c("junk", "ab") x 100000' | 44100 mono
-4000 ten-byte entries of INFO | wave 'c("LIST", "INFO" . c("ICMT", "abcdefghi\0") x 4000)' | 44100 mono
-5000 labels before the format | wave 'c("LIST", "adtl" . join "", map { c("labl", pack("V", $_) . "cue\0") } 1 .. 5000)' | 44100 mono
-100 KB of 100-byte chunks between the format and the data | wave '""' 'c("junk", "x" x 92) x 1000' | 44100 mono
+4000 ten-byte entries of INFO
+    | wave 'c("LIST", "INFO" . c("ICMT", "abcdefghi\0") x 4000)' | 44100 mono
+5000 labels before the format
+    | wave 'c("LIST", "adtl" . join "", map { c("labl", pack("V", $_) . "cue\0") } 1 .. 5000)'
+    | 44100 mono
+100 KB of 100-byte chunks between the format and the data
+    | wave '""' 'c("junk", "x" x 92) x 1000' | 44100 mono
 an odd-sized chunk and its pad byte | wave 'c("junk", "odd")' | 44100 mono
 15 MB of bext before the format, a copy of none of it | wave 'c("bext", "x" x 15e6)' | 44100 mono
-RF64, its sizes in ds64, a chunk after its data | rf64=1 wave 'c("ds64", pack("QQQV", 0, 8820, 4410, 0))' '""' 'c("junk", "x" x 8000)' | 44100 mono
-a chunk of 4 GiB, its pad byte included, before the format | wave '"junk" . pack("V", 2 ** 32 - 1)' | refused
+RF64, its sizes in ds64, a chunk after its data
+    | rf64=1 wave 'c("ds64", pack("QQQV", 0, 8820, 4410, 0))' '""' 'c("junk", "x" x 8000)'
+    | 44100 mono
+a chunk of 4 GiB, its pad byte included, before the format
+    | wave '"junk" . pack("V", 2 ** 32 - 1)' | refused
 no format before 16 MiB | wave 'c("bext", "x" x (2 ** 24 - 20))' | refused
 )";
 
@@ -75,40 +92,57 @@ const QString Prelude =
         "set -e\ncp '" SOUNDCHECK_PATH "' . && ln -s '" SOUND_MODULE_PATH "' . && BUILD='" BUILD_DIR
         "' && start='bash " SOUND_SERVER_SCRIPT R"( start'
 tone() { sox -n -r 44100 -b 16 -c 1 "$1" synth "$3" sine "$2" vol .5; }
-tone b.wav 1000 .1 && tone a.wav 500 .2 && sox b.wav a.wav Move.wav && tone Done.wav 1500 .3 && tone Warm.wav 0 .05
+tone b.wav 1000 .1 && tone a.wav 500 .2 && sox b.wav a.wav Move.wav
+tone Done.wav 1500 .3 && tone Warm.wav 0 .05
 mkdir work && tone work/Move.wav 2000 .3 && cp work/Move.wav work/Done.wav
-pid=$(cat "$SERVER/pid") && export STOP="kill -STOP $pid" KILL="kill -KILL $pid" START="$start $SERVER 10"
+pid=$(cat "$SERVER/pid") && export STOP="kill -STOP $pid" KILL="kill -KILL $pid"
+export START="$start $SERVER 10"
 box=$PWD && ending() { rm -rf "$box"; kill -CONT $(cat "$SERVER/pid"); } && trap ending EXIT
 resolver() { mount --make-rprivate / 2>/dev/null || ! grep -q shared: /proc/self/mountinfo || exit 1
-  printf 'nameserver 127.0.0.1\n%s\n' "${1:+options timeout:$1 attempts:1}" >resolv.conf && echo 'hosts: dns' >nss
-  mount --bind resolv.conf /etc/resolv.conf && mount --bind nss /etc/nsswitch.conf && export PULSE_SERVER=tcp:sound-box.lan
+  printf 'nameserver 127.0.0.1\n%s\n' "${1:+options timeout:$1 attempts:1}" >resolv.conf
+  echo 'hosts: dns' >nss && export PULSE_SERVER=tcp:sound-box.lan
+  mount --bind resolv.conf /etc/resolv.conf && mount --bind nss /etc/nsswitch.conf
   dns=$(perl -MSocket -e 'socket($s, PF_INET, SOCK_DGRAM, 0); $f = pack "a40", "lo"; # lo goes up
-    ioctl($s, 0x8913, $f) && ioctl($s, 0x8914, pack "a16 s x22", "lo", 1 | unpack "x16 s", $f) or die;
+    ioctl($s, 0x8913, $f) && ioctl($s, 0x8914, pack "a16 s x22", "lo", 1 | unpack "x16 s", $f)
+      or die;
     bind($s, pack_sockaddr_in(53, inet_aton "127.0.0.1")) or die; if ($p = fork) { print $p; exit }
     open STDOUT, ">lookups"; $| = 1;
     print +(unpack_sockaddr_in recv $s, $_, 512, 0)[0], "\n" while 1')
   trap "kill $dns; sort -u '$PWD/lookups' | wc -l; ending" EXIT; }
-export BUFFER="pactl -f json list sink-inputs | perl -ne '@u = /buffer_latency_usec.:(\\d+)/g; exit !(@u == 1 && \$u[0] >= 1e5 && \$u[0] <= 3e5)'"
+export BUFFER="pactl -f json list sink-inputs | perl -ne '@u = /buffer_latency_usec.:(\\d+)/g;
+  exit !(@u == 1 && \$u[0] >= 1e5 && \$u[0] <= 3e5)'"
 )";
 
 // One case a line: its name | the shell set-up of its folder (no pipes) | the cues and other steps
 // for soundcheck | a pattern for what must be heard | the name lookups the resolver gets, if any.
 // The first cue comes at once, while the back end still loads.
 const char *const Cases = R"(
-a 1-second sound is heard whole, the first cue, with a 200 ms buffer | tone Move.wav 500 1 | Move.wav @700 !"$BUFFER" @1200 | A1000
-double, eight channels, 192 kHz | sox Done.wav -e float -b 64 -r 192000 -c 8 Move.wav | Warm.wav @300 Move.wav @600 | C300
-cues in order, each cutting the last and heard from its start | | Warm.wav @300 Move.wav @400 Move.wav @200 Done.wav @500 | B100 A200 B100 A100 C300
+a 1-second sound is heard whole, the first cue, with a 200 ms buffer | tone Move.wav 500 1
+    | Move.wav @700 !"$BUFFER" @1200 | A1000
+double, eight channels, 192 kHz | sox Done.wav -e float -b 64 -r 192000 -c 8 Move.wav
+    | Warm.wav @300 Move.wav @600 | C300
+cues in order, each cutting the last and heard from its start
+    | | Warm.wav @300 Move.wav @400 Move.wav @200 Done.wav @500 | B100 A200 B100 A100 C300
 quitting while a sound plays | | Move.wav @100 | .*
 no back end beside the program | rm glidor-sound.so | Move.wav @400 |
 no audio server | export PULSE_SERVER=unix:/nowhere | Move.wav @400 |
-a folder named in Latin-1, with a space and a newline | d=$(printf 'Spel-\345\344\366 \n.') && mkdir "$d" && mv soundcheck glidor-sound.so *.wav "$d" && ln -s "$d/soundcheck" . | Warm.wav @300 Move.wav @600 | B100 A200
-our own sounds | cp "$BUILD/Move.wav" "$BUILD/Done.wav" . | Warm.wav @300 Move.wav @300 Done.wav @1000 | #100 #[89]00
-a 3 GB file of silence: memory stays, the next cue cuts it | head -c 40 Done.wav >Move.wav && printf '\377\377\377\177' >>Move.wav && truncate -s 3G Move.wav | Warm.wav @300 Move.wav @1000 Done.wav @500 | C300
-the server hung with cues pending: quitting at once | | Warm.wav @300 Move.wav @150 !"$STOP" Done.wav @1 Move.wav @100 | .*
-the server killed in a sound, then back: the next cue plays | | Warm.wav @300 Move.wav @200 !"$KILL" @100 Done.wav @100 !"$START" @2000 Done.wav @500 | B100.* C[23]00
+a folder named in Latin-1, with a space and a newline | d=$(printf 'Spel-\345\344\366 \n.')
+    && mkdir "$d" && mv soundcheck glidor-sound.so *.wav "$d" && ln -s "$d/soundcheck" .
+    | Warm.wav @300 Move.wav @600 | B100 A200
+our own sounds | cp "$BUILD/Move.wav" "$BUILD/Done.wav" .
+    | Warm.wav @300 Move.wav @300 Done.wav @1000 | #100 #[89]00
+a 3 GB file of silence: memory stays, the next cue cuts it | head -c 40 Done.wav >Move.wav
+    && printf '\377\377\377\177' >>Move.wav && truncate -s 3G Move.wav
+    | Warm.wav @300 Move.wav @1000 Done.wav @500 | C300
+the server hung with cues pending: quitting at once
+    | | Warm.wav @300 Move.wav @150 !"$STOP" Done.wav @1 Move.wav @100 | .*
+the server killed in a sound, then back: the next cue plays | | Warm.wav @300 Move.wav @200
+    !"$KILL" @100 Done.wav @100 !"$START" @2000 Done.wav @500 | B100.* C[23]00
 bad Move.wav: missing | rm Move.wav | Warm.wav @300 Done.wav @200 Move.wav @500 | C200
-a host no resolver answers: one lookup at a time, another after it failed, quitting at once | resolver 1 | Move.wav @300 Done.wav @300 Move.wav @1400 Move.wav @600 | | 2
-quitting while libpulse, having given up on a connection at 5 s, waits for its lookup | resolver | Move.wav @7000 | | 1
+a host no resolver answers: one lookup at a time, another after it failed, quitting at once
+    | resolver 1 | Move.wav @300 Done.wav @300 Move.wav @1400 Move.wav @600 | | 2
+quitting while libpulse, having given up on a connection at 5 s, waits for its lookup
+    | resolver | Move.wav @7000 | | 1
 )";
 
 // A recording as "B100 A200": its tones in order, lengths rounded to 100 ms, enough to show a cut
@@ -143,7 +177,9 @@ QString heard(const QByteArray &raw, bool anySound)
 void rows(const char *table)
 {
     QTest::addColumn<QStringList>("fields");
-    for (const QString &line : QString(table).split('\n', Qt::SkipEmptyParts))
+    // A line that starts with blanks goes on with the row before it.
+    const QString joined = QString(table).replace(QRegularExpression("\n +"), " ");
+    for (const QString &line : joined.split('\n', Qt::SkipEmptyParts))
         QTest::newRow(qPrintable(line.section('|', 0, 0).trimmed()))
                 << line.split(QRegularExpression(" *\\| *"));
 }
