@@ -56,8 +56,13 @@ public:
         // The back end has not taken a name we get back here, so it is ours to free.
         delete m_pending.exchange(new std::string(fileName));
         open();
+        // The descriptor stays open while this reads and writes it: shutDown()
+        // withdraws it first, then lets a write on its way end before the back
+        // end, and the descriptor, go.
+        ++m_waking;
         if (const int fd = m_wakeFd; fd >= 0)
             eventfd_write(fd, 1);
+        --m_waking;
     }
 
     void open()
@@ -120,6 +125,8 @@ private:
         std::lock_guard lock(b.m_lifecycle);
         b.m_ending = true;
         b.m_wakeFd = -1;
+        while (b.m_waking) // one write to an eventfd that never blocks
+            std::this_thread::yield();
         if (b.m_stop)
             b.m_stop();
     }
@@ -129,6 +136,7 @@ private:
     std::atomic<std::string *> m_pending{ nullptr };
     // Adding to it wakes the back end's thread; -1 while none runs.
     std::atomic<int> m_wakeFd{ -1 };
+    std::atomic<int> m_waking{ 0 }; // play() calls between reading m_wakeFd and writing to it
     std::atomic_flag m_opening = ATOMIC_FLAG_INIT;
     // The program's directory as bytes, exactly as the kernel gives them: a
     // path is any bytes but NUL, whatever a text encoding makes of them.

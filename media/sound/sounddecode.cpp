@@ -9,48 +9,52 @@
 #include <cstdint>
 #include <cstring>
 #include <fcntl.h>
-#include <span>
 #include <sys/stat.h>
 #include <unistd.h>
 #include <vector>
 
 namespace glidor::sound {
 
-// The file under libsndfile: its first bytes, up to the end of the chunk
-// "fmt " at least, come from the copy that was checked, so the format it
-// detects is the one we let through, whatever happens to the file meanwhile.
+// The file as libsndfile sees it: a view that keeps of the file's chunks
+// only what it decodes by: the header, "ds64" in RF64, "fmt " and the head of
+// "data", copied when they were checked, so the format it detects is the one we
+// let through whatever happens to the file meanwhile; then the rest of the file
+// from the sound data on. libsndfile gives up on a file whose chunks before its
+// sound data take over about 64 KiB in small pieces; the view has none.
 struct SoundFile::Source
 {
     int fd = -1;
     std::vector<unsigned char> head;
-    sf_count_t size = 0;
+    sf_count_t data = 0; // where the view's bytes after `head` begin in the file
+    sf_count_t size = 0; // of the view
     sf_count_t pos = 0;
     ~Source() { ::close(fd); }
 };
 
 namespace {
 
-// The copy that is checked holds the first HeadBytes of a file, where a
-// WAVE's headers lie, or more when a large chunk (a comment, metadata, a
-// picture) comes before "fmt ": up to MaxHeadBytes, so that a file of endless
-// chunks costs at most that much to refuse.
-#ifndef GLIDOR_HEAD_BYTES
-#  define GLIDOR_HEAD_BYTES (64 * 1024) // the fuzz target takes a small one, to reach beyond it
+// "fmt " must end within MaxHeadBytes of the start; walking to "data" takes
+// at most MaxChunks steps, as many as fit there, so that a file of endless
+// chunks is refused in bounded time. The walk reads through a window of
+// WindowBytes, and only "fmt " and "ds64" are kept.
+#ifndef GLIDOR_WINDOW_BYTES
+#  define GLIDOR_WINDOW_BYTES (64 * 1024) // the fuzz target takes a small one, to cross its edges
 #endif
-constexpr std::size_t HeadBytes = GLIDOR_HEAD_BYTES;
-constexpr std::size_t MaxHeadBytes = 16 * 1024 * 1024;
+constexpr std::size_t WindowBytes = GLIDOR_WINDOW_BYTES;
+constexpr std::uint64_t MaxHeadBytes = 16 * 1024 * 1024;
+constexpr std::uint64_t MaxChunks = MaxHeadBytes / 8;
 
-std::uint32_t le(std::span<const unsigned char> b, std::size_t at, int bytes)
+std::uint32_t le(const unsigned char *b, int bytes)
 {
     std::uint32_t v = 0;
     for (int i = bytes - 1; i >= 0; --i)
-        v = v << 8 | b[at + i];
+        v = v << 8 | b[i];
     return v;
 }
 
-bool is(std::span<const unsigned char> b, std::size_t at, const char *id)
+bool is(const unsigned char *b, const char *id)
 {
-    return at + 4 <= b.size() && std::memcmp(b.data() + at, id, 4) == 0;
+    return std::memcmp(b, id, 4) == 0;
 }
 
 // Reads up to `count` bytes at `at`: fewer only at the end of the file or on a read error.
@@ -68,49 +72,75 @@ sf_count_t readAt(int fd, unsigned char *out, sf_count_t count, sf_count_t at)
     return got;
 }
 
-// Makes the checked copy hold the file's first `end` bytes; false when the
-// file is shorter or `end` lies beyond MaxHeadBytes. It grows at least twofold,
-// so a walk over many small chunks reads the file in few steps.
-bool cover(SoundFile::Source &s, std::uint64_t end)
+// The file seen through a window that moves as the walk needs.
+struct Window
+{
+    int fd;
+    std::vector<unsigned char> bytes = std::vector<unsigned char>(WindowBytes);
+    std::uint64_t base = 0, held = 0;
+
+    // The 8 bytes at `at`, or null where the file holds fewer.
+    const unsigned char *at(std::uint64_t at)
+    {
+        if (at + 8 > base + held) { // the walk only goes forward
+            base = at;
+            held = std::uint64_t(readAt(fd, bytes.data(), sf_count_t(WindowBytes), sf_count_t(at)));
+        }
+        return at + 8 <= base + held ? bytes.data() + (at - base) : nullptr;
+    }
+};
+
+// Appends the `count` bytes at `at` to the head; false when the file holds fewer.
+bool keep(SoundFile::Source &s, std::uint64_t at, std::uint64_t count)
 {
     const std::size_t had = s.head.size();
-    if (end <= had)
-        return true;
-    if (end > MaxHeadBytes || end > std::uint64_t(s.size))
-        return false;
-    const auto want = std::min<std::uint64_t>(
-            { std::max<std::uint64_t>(end, 2 * had), MaxHeadBytes, std::uint64_t(s.size) });
-    s.head.resize(std::size_t(want));
-    s.head.resize(had
-                  + std::size_t(readAt(s.fd, s.head.data() + had, sf_count_t(want - had),
-                                       sf_count_t(had))));
-    return end <= s.head.size();
+    s.head.resize(had + count);
+    return readAt(s.fd, s.head.data() + had, sf_count_t(count), sf_count_t(at))
+            == sf_count_t(count);
 }
 
 // True for a RIFF or RF64 WAVE whose first "fmt " chunk, before its sound
-// data, names a coding that libsndfile decodes by itself. WAVE can also carry
-// MPEG, which libsndfile hands to a library that prints what it thinks of
-// broken data; such a file never reaches libsndfile.
+// data, names a coding that libsndfile decodes by itself; then `s` is the view
+// of it. WAVE can also carry MPEG, which libsndfile hands to a library that
+// prints what it thinks of broken data; such a file never reaches libsndfile.
 bool plainWave(SoundFile::Source &s)
 {
-    const std::vector<unsigned char> &h = s.head;
-    if (!cover(s, 12) || !(is(h, 0, "RIFF") || is(h, 0, "RF64")) || !is(h, 8, "WAVE"))
+    Window w{ s.fd };
+    const unsigned char *h = w.at(0);
+    if (!h || !(is(h, "RIFF") || is(h, "RF64")) || !keep(s, 0, 12) || !is(&s.head[8], "WAVE"))
         return false;
-    for (std::uint64_t at = 12; cover(s, at + 8);) {
-        const std::uint32_t size = le(h, at + 4, 4);
-        if (is(h, at, "data"))
+    const bool rf64 = is(h, "RF64");
+    bool format = false;
+    std::uint64_t at = 12;
+    for (std::uint64_t step = 0; step < MaxChunks; ++step) {
+        const unsigned char *c = w.at(at);
+        if (!c)
             return false;
-        if (is(h, at, "fmt ")) {
-            if (size < 16 || !cover(s, at + 8 + size))
-                return false;
-            std::uint32_t tag = le(h, at + 8, 2);
-            if (tag == 0xFFFE) // WAVE_FORMAT_EXTENSIBLE: the coding is the sub-format's
-                tag = size >= 40 ? le(h, at + 8 + 24, 2) : 0;
-            // PCM, float, A-law, µ-law, MS ADPCM, IMA ADPCM, GSM 6.10
-            return tag == 1 || tag == 3 || tag == 6 || tag == 7 || tag == 2 || tag == 0x11
-                    || tag == 0x31;
+        const std::uint32_t size = le(c + 4, 4);
+        const std::uint64_t next = at + 8 + size + (size & 1);
+        if (is(c, "data")) {
+            s.data = sf_count_t(at + 8);
+            return format && keep(s, at, 8);
         }
-        at += 8 + std::uint64_t(size) + (size & 1);
+        if (!format && next > MaxHeadBytes)
+            return false;
+        if (!format && is(c, "fmt ")) {
+            const std::size_t from = s.head.size();
+            if (size < 16 || !keep(s, at, next - at))
+                return false;
+            std::uint32_t tag = le(&s.head[from + 8], 2);
+            if (tag == 0xFFFE) // WAVE_FORMAT_EXTENSIBLE: the coding is the sub-format's
+                tag = size >= 40 ? le(&s.head[from + 8 + 24], 2) : 0;
+            // PCM, float, A-law, µ-law, MS ADPCM, IMA ADPCM, GSM 6.10
+            format = tag == 1 || tag == 3 || tag == 6 || tag == 7 || tag == 2 || tag == 0x11
+                    || tag == 0x31;
+            if (!format)
+                return false;
+        } else if (!format && rf64 && is(c, "ds64") && !keep(s, at, next - at)) {
+            return false; // RF64's true sizes
+        }
+        // libsndfile reads a "fact" chunk's frame count only into its log.
+        at = next;
     }
     return false;
 }
@@ -165,12 +195,13 @@ sf_count_t sourceRead(void *ptr, sf_count_t count, void *user)
     SoundFile::Source &s = source(user);
     auto *out = static_cast<unsigned char *>(ptr);
     const sf_count_t want = std::clamp<sf_count_t>(count, 0, s.size - s.pos);
+    const auto headSize = sf_count_t(s.head.size());
     sf_count_t got = 0;
-    if (s.pos < sf_count_t(s.head.size())) {
-        got = std::min(want, sf_count_t(s.head.size()) - s.pos);
+    if (s.pos < headSize) {
+        got = std::min(want, headSize - s.pos);
         std::memcpy(out, s.head.data() + s.pos, std::size_t(got));
     }
-    got += readAt(s.fd, out + got, want - got, s.pos + got);
+    got += readAt(s.fd, out + got, want - got, s.data + s.pos + got - headSize);
     s.pos += got;
     return got;
 }
@@ -264,10 +295,9 @@ std::unique_ptr<SoundFile> SoundFile::open(const char *path)
     struct stat st;
     if (s->fd < 0 || ::fstat(s->fd, &st) != 0 || !S_ISREG(st.st_mode))
         return nullptr;
-    s->size = st.st_size;
-    cover(*s, std::min<std::uint64_t>(std::uint64_t(s->size), HeadBytes));
     if (!plainWave(*s))
         return nullptr;
+    s->size = sf_count_t(s->head.size()) + std::max<sf_count_t>(st.st_size - s->data, 0);
 
     std::unique_ptr<SoundFile> f(new SoundFile);
     f->m_source = std::move(s);

@@ -21,8 +21,12 @@ constexpr const char *StopSymbol = "glidorSoundStop";
 // before. It gives an eventfd: adding to its count wakes the thread. It gives
 // -1 when the back end cannot run; then nothing was started. Call it once.
 //
-// glidorSoundStop() ends the thread and frees the back end, waiting a few
-// milliseconds at most and never on the sound server. A thread that libpulse
-// holds longer (waiting for a name lookup that has no answer yet) is left to
-// end by itself, with what it uses: nothing that exit tears down. Call it
-// once, after a successful start.
+// glidorSoundStop() ends the thread and frees the back end. It waits only as
+// long as the thread takes to see that it must end, which is at once unless the
+// machine is busy, and 50 ms at most; never on the sound server. A thread that
+// libpulse holds (after it gave up on a connection whose name lookup has no
+// answer yet, it waits for the lookup to end, seconds) is not waited for: it is
+// left blocked inside libpulse with what it uses. The lookup ends seconds
+// later, when the program is long gone; were it to end during exit itself, the
+// thread would go on in libpulse while exit frees libpulse's static free lists.
+// Call it once, after a successful start.

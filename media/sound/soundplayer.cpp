@@ -26,16 +26,21 @@ using namespace glidor::sound;
 // out a busy machine, little enough to start at once.
 constexpr pa_usec_t BufferUsec = 200 * PA_USEC_PER_MSEC;
 
-// How long stop() waits for the thread. It answers at once unless libpulse
-// holds it: when a connection's name lookup gets no answer, libpulse gives up
-// on the connection after 5 s and then, on this thread, waits for the lookup
-// to end, which takes seconds more. Exit does not wait for that.
-constexpr auto StopGrace = std::chrono::milliseconds(30);
+// How long stop() waits for the thread. Woken, it ends at once unless
+// libpulse holds it: when a connection's name lookup gets no answer, libpulse
+// gives up on the connection after 5 s and then, on this thread, inside one
+// dispatch of the main loop, waits for the lookup to end, which takes seconds
+// more. Exit does not wait for that: a thread that has spent HeldAfter in one
+// dispatch is held, and is not waited for at all; one that is merely slow to
+// be scheduled on a busy machine is waited for up to StopGrace in all.
+constexpr auto HeldAfter = std::chrono::milliseconds(20);
+constexpr auto StopGrace = std::chrono::milliseconds(50);
 
 // Everything here runs on the thread of its own main loop, but for start(),
-// stop() and the destructor, which run while that thread does not. Nothing
-// waits on the server: every request to it is sent and its answer handled
-// when it comes, if it comes.
+// which runs before that thread starts, the destructor, which runs after it
+// ended, and stop(), which runs beside it and touches only the atomics and the
+// eventfd. Nothing waits on the server: every request to it is sent and its
+// answer handled when it comes, if it comes.
 class Engine
 {
 public:
@@ -70,13 +75,21 @@ public:
 
     int wakeFd() const { return m_wakeFd; }
 
-    // Ends the thread; false when it did not end within StopGrace.
+    // Ends the thread; false when it is held or did not end within StopGrace.
     bool stop()
     {
+        using Clock = std::chrono::steady_clock;
         m_quit = true;
         eventfd_write(m_wakeFd, 1);
-        if (m_ended.wait_for(StopGrace) != std::future_status::ready)
-            return false;
+        const auto start = Clock::now();
+        while (m_ended.wait_for(std::chrono::milliseconds(0)) != std::future_status::ready) {
+            const auto now = Clock::now();
+            const Clock::rep since = m_dispatchSince;
+            if (now - start > StopGrace
+                || (since && now - Clock::time_point(Clock::duration(since)) > HeldAfter))
+                return false;
+            m_ended.wait_for(std::chrono::milliseconds(1));
+        }
         m_thread.join();
         return true;
     }
@@ -107,7 +120,15 @@ private:
     {
         // Connected ahead of the first cue, which then only has a stream to make.
         connect();
-        while (!m_quit && pa_mainloop_iterate(m_loop, 1, nullptr) >= 0) { }
+        // pa_mainloop_iterate(), with the time of each dispatch marked for stop().
+        while (!m_quit && pa_mainloop_prepare(m_loop, -1) >= 0 && pa_mainloop_poll(m_loop) >= 0) {
+            m_dispatchSince = std::max<std::chrono::steady_clock::rep>(
+                    std::chrono::steady_clock::now().time_since_epoch().count(), 1);
+            const int dispatched = pa_mainloop_dispatch(m_loop);
+            m_dispatchSince = 0;
+            if (dispatched < 0)
+                break;
+        }
     }
 
     void woken()
@@ -268,6 +289,8 @@ private:
     pa_stream *m_stream = nullptr;
     std::unique_ptr<SoundFile> m_file; // what m_stream plays, or will once the context is ready
     std::atomic<bool> m_quit = false;
+    // When the thread's current dispatch began, on the steady clock; 0 outside one.
+    std::atomic<std::chrono::steady_clock::rep> m_dispatchSince = 0;
     std::thread m_thread;
     std::future<void> m_ended;
 };
