@@ -7,32 +7,27 @@ class StartTest : public QObject
 private slots:
     void start_data()
     {
-        QTest::addColumn<QString>("run"); // settings made after the display and locale variables
-                                          // are unset, then arguments
-        QTest::addColumn<QString>("said"); // the line it ends with, or nothing when it runs
-        QTest::newRow("no display set") << ""
-                                        << "ingen skärm hittades (DISPLAY saknas)";
-        QTest::newRow("no X server there") << "DISPLAY=:4711"
-                                           << "ingen kontakt med skärmen :4711";
-        QTest::newRow("Wayland without a compositor")
-                << "QT_QPA_PLATFORM=wayland DISPLAY=:4711 XDG_RUNTIME_DIR=@"
-                << "ingen kontakt med Wayland-skärmen";
-        QTest::newRow("a platform that does not exist")
-                << "QT_QPA_PLATFORM=nosuch DISPLAY=:4711"
-                << "fönsterplattformen \"nosuch\" finns inte";
+        // Settings made after the display and locale variables are unset, then arguments; and
+        // the line it ends with, or nothing when it runs. DISPLAY=xN: an X server of N bits a
+        // pixel, started for the row; @: a private runtime folder, where Wayland finds no socket.
+        QTest::addColumn<QString>("run");
+        QTest::addColumn<QString>("said");
+        const auto row = [](const char *name, const char *run, const char *said) {
+            QTest::newRow(name) << run << said;
+        };
+        row("no display set", "", "ingen skärm hittades (DISPLAY saknas)");
+        row("no X server there", "DISPLAY=:4711", "ingen kontakt med skärmen :4711");
+        row("Wayland without a compositor",
+            "QT_QPA_PLATFORM=wayland DISPLAY=:4711 XDG_RUNTIME_DIR=@",
+            "ingen kontakt med Wayland-skärmen");
+        row("a platform that does not exist", "QT_QPA_PLATFORM=nosuch DISPLAY=:4711",
+            "fönsterplattformen \"nosuch\" finns inte");
         // Qt's own options are not the game's: -platform on the command line changes nothing.
-        QTest::newRow("Qt's options on the command line")
-                << "-platform offscreen"
-                << "ingen skärm hittades (DISPLAY saknas)";
-        // DISPLAY=xN: an X server of N bits a pixel, started for the row.
-        QTest::newRow("an 8-bit X display") << "DISPLAY=x8 QT_QPA_PLATFORM=xcb"
-                                            << "skärmen har bara 256 färger";
-        QTest::newRow("a 16-bit X display, no locale set")
-                << "DISPLAY=x16 QT_QPA_PLATFORM=xcb XDG_RUNTIME_DIR=@"
-                << "";
-        QTest::newRow("offscreen in the C locale")
-                << "QT_QPA_PLATFORM=offscreen XDG_RUNTIME_DIR=@ LANG=C"
-                << "";
+        row("Qt's options", "-platform offscreen", "ingen skärm hittades (DISPLAY saknas)");
+        row("an 8-bit X display", "DISPLAY=x8 QT_QPA_PLATFORM=xcb", "skärmen har bara 256 färger");
+        row("a 15-bit X display, no locale set",
+            "DISPLAY=x15 QT_QPA_PLATFORM=xcb XDG_RUNTIME_DIR=@", "");
+        row("offscreen in the C locale", "QT_QPA_PLATFORM=offscreen XDG_RUNTIME_DIR=@ LANG=C", "");
     }
     void start()
     {
@@ -43,12 +38,12 @@ private slots:
         for (const char *name : { "DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM",
                                   "XDG_RUNTIME_DIR", "LANG", "LC_ALL", "LC_CTYPE" })
             env.remove(name);
-        QTemporaryDir runtime; // @: a private runtime folder, where Wayland finds no socket
+        QTemporaryDir runtime;
         QProcess xvfb;
         QStringList args;
         for (const QString &word : run.split(' ', Qt::SkipEmptyParts)) {
             QString value = word.section('=', 1).replace('@', runtime.path());
-            if (word.startsWith("DISPLAY=x")) { // the server says which display it took
+            if (word.startsWith("DISPLAY=x")) { // the server tells which display it took
                 xvfb.start("Xvfb",
                            { "-displayfd", "1", "-nolisten", "tcp", "-screen", "0",
                              "640x480" + value });
