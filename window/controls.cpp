@@ -156,9 +156,11 @@ void BoardArea::focusInEvent(QFocusEvent *event)
 
 void BoardArea::sendPending()
 {
-    if (m_pending.isEmpty() || !hasFocus() || !QAccessible::isActive())
+    if (m_pending.isEmpty() || !hasFocus())
         return;
     const QString text = std::exchange(m_pending, QString());
+    if (!QAccessible::isActive())
+        return;
 #if QT_VERSION >= QT_VERSION_CHECK(6, 8, 0)
     // Orca speaks every announcement, in order, however fast they come.
     QAccessibleAnnouncementEvent event(this, text);

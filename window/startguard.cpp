@@ -23,9 +23,10 @@ struct HeldMessage
 };
 
 // Qt calls the handler on whichever thread logs (the xcb reader thread runs
-// while QApplication is built), so the list is only touched under the lock. A
-// message that comes in after the release, from a thread that picked up this
-// handler before, is passed on at once.
+// while QApplication is built), so the list is only touched under the lock.
+// The handler stays in place after the release and passes each message on at
+// once: a thread may have picked it up just before, and there is no moment at
+// which swapping it back would be safe for such a thread.
 std::mutex heldLock;
 QtMessageHandler previousHandler = nullptr;
 QList<HeldMessage> *heldMessages = nullptr;
@@ -122,16 +123,13 @@ void releaseStartGuard()
         failToOpen(QStringLiteral("skärmen har bara %1 färger").arg(1LL << screen->depth()));
     // Passed on under the lock, so a message logged meanwhile on another
     // thread waits, and then goes straight on after the held ones.
-    {
-        const std::lock_guard lock(heldLock);
-        for (const HeldMessage &message : std::as_const(*heldMessages)) {
-            const QMessageLogContext context(nullptr, 0, nullptr, message.category.constData());
-            previousHandler(message.type, context, message.text);
-        }
-        delete heldMessages;
-        heldMessages = nullptr;
+    const std::lock_guard lock(heldLock);
+    for (const HeldMessage &message : std::as_const(*heldMessages)) {
+        const QMessageLogContext context(nullptr, 0, nullptr, message.category.constData());
+        previousHandler(message.type, context, message.text);
     }
-    qInstallMessageHandler(previousHandler);
+    delete heldMessages;
+    heldMessages = nullptr;
 }
 
 } // namespace glidor

@@ -14,7 +14,7 @@ void installStartGuard();
 
 // Call once the application object exists. A screen the window cannot be
 // painted on (256 colours or fewer) ends the program the same way; otherwise
-// the held messages are passed on, in order, and Qt's own handling is back.
+// the held messages are passed on, in order, and so is every later one.
 void releaseStartGuard();
 
 } // namespace glidor

@@ -321,18 +321,20 @@ private slots:
         qWarning("%s", qPrintable(locale + "and has switched to \"C.UTF-8\" instead."));
         qWarning("%s", qPrintable(locale + "but has failed to switch to one."));
         std::atomic<int> logged = 0;
+        std::atomic<bool> released = false;
         std::thread other([&] { // from before the release to well after it
-            while (logged < 3000)
-                qInfo("%d", logged++);
+            for (int after = 0; after < 200; after += released)
+                qInfo("#%d", logged++);
         });
         QTRY_VERIFY(logged > 100);
         glidor::releaseStartGuard();
+        released = true;
         other.join();
         qInstallMessageHandler(test);
         QStringList expected = { locale + "but has failed to switch to one." };
         while (expected.size() <= logged)
-            expected << QString::number(expected.size() - 1);
-        QCOMPARE(out, expected);
+            expected << "#" + QString::number(expected.size() - 1);
+        QCOMPARE(out.filter(QRegularExpression("^(#|Detected)")), expected); // Qt may say more
     }
     // The program itself, started where it cannot open its window, and where it can.
     void start_data()
