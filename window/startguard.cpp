@@ -111,7 +111,9 @@ void installStartGuard()
 {
     const std::lock_guard lock(heldLock);
     heldMessages = new QList<HeldMessage>;
-    previousHandler = qInstallMessageHandler(holdMessage);
+    // Installed a second time, the handler must not find itself as the one to pass on to.
+    if (const QtMessageHandler before = qInstallMessageHandler(holdMessage); before != holdMessage)
+        previousHandler = before;
 }
 
 void releaseStartGuard()
