@@ -74,9 +74,66 @@ void CounterLabel::setCount(const QString &digits)
     resize(metrics.horizontalAdvance(digits), metrics.height());
 }
 
+#if QT_VERSION < QT_VERSION_CHECK(6, 8, 0)
+namespace {
+
+// A message for screen readers without announcements: an item of the board
+// with no widget of its own, which says one message.
+class MessageAccessible : public QAccessibleInterface
+{
+public:
+    MessageAccessible(BoardArea *board, const QString &text) : m_board(board), m_text(text) { }
+
+    bool isValid() const override { return !m_board.isNull(); }
+    QObject *object() const override { return nullptr; }
+    QWindow *window() const override
+    {
+        return m_board ? m_board->window()->windowHandle() : nullptr;
+    }
+    QAccessibleInterface *childAt(int, int) const override { return nullptr; }
+    QAccessibleInterface *parent() const override
+    {
+        return QAccessible::queryAccessibleInterface(m_board);
+    }
+    QAccessibleInterface *child(int) const override { return nullptr; }
+    int childCount() const override { return 0; }
+    int indexOfChild(const QAccessibleInterface *) const override { return -1; }
+    QString text(QAccessible::Text t) const override
+    {
+        return t == QAccessible::Name ? m_text : QString();
+    }
+    void setText(QAccessible::Text, const QString &) override { }
+    QRect rect() const override
+    {
+        return m_board ? QRect(m_board->mapToGlobal(QPoint(0, 0)), m_board->size()) : QRect();
+    }
+    QAccessible::Role role() const override { return QAccessible::StaticText; }
+    QAccessible::State state() const override
+    {
+        QAccessible::State s;
+        s.focusable = true;
+        s.focused = m_board && m_board->hasFocus();
+        return s;
+    }
+
+private:
+    QPointer<BoardArea> m_board;
+    QString m_text;
+};
+
+} // namespace
+#endif
+
 BoardArea::BoardArea(QWidget *parent) : QWidget(parent)
 {
     setFocusPolicy(Qt::NoFocus);
+}
+
+BoardArea::~BoardArea()
+{
+    for (QAccessible::Id id : m_items)
+        if (id)
+            QAccessible::deleteAccessibleInterface(id);
 }
 
 void BoardArea::announce(const QString &text)
@@ -101,12 +158,26 @@ void BoardArea::sendPending()
 {
     if (m_pending.isEmpty() || !hasFocus())
         return;
-    // Orca speaks a focus move only to an item other than the last one.
-    m_current = 1 - m_current;
-    m_messages[m_current] = std::exchange(m_pending, QString());
+    const QString text = std::exchange(m_pending, QString());
+    if (!QAccessible::isActive())
+        return;
+#if QT_VERSION >= QT_VERSION_CHECK(6, 8, 0)
+    // Orca speaks every announcement, in order, however fast they come.
+    QAccessibleAnnouncementEvent event(this, text);
+    QAccessible::updateAccessibility(&event);
+#else
+    // Orca speaks a focus move, but drops one that a newer move overtakes, and
+    // says nothing for one that lands where its focus already is. An item of
+    // its own for every message keeps the last of a fast run from ever landing
+    // there. The one before stays, as a screen reader may still be reading it.
+    if (m_items[0])
+        QAccessible::deleteAccessibleInterface(m_items[0]);
+    m_items[0] = m_items[1];
+    m_items[1] = QAccessible::registerAccessibleInterface(new MessageAccessible(this, text));
     QAccessibleEvent event(this, QAccessible::Focus);
     event.setChild(int(m_order.size()));
     QAccessible::updateAccessibility(&event);
+#endif
 }
 
 MenuBar::MenuBar(QWidget *parent) : QMenuBar(parent)
@@ -189,77 +260,25 @@ public:
     }
 };
 
-// One of the board's two message items. It has no widget of its own.
-class MessageAccessible : public QAccessibleInterface
-{
-public:
-    MessageAccessible(BoardArea *board, int slot) : m_board(board), m_slot(slot) { }
-
-    bool isValid() const override { return !m_board.isNull(); }
-    QObject *object() const override { return nullptr; }
-    QWindow *window() const override
-    {
-        return m_board ? m_board->window()->windowHandle() : nullptr;
-    }
-    QAccessibleInterface *childAt(int, int) const override { return nullptr; }
-    QAccessibleInterface *parent() const override
-    {
-        return QAccessible::queryAccessibleInterface(m_board);
-    }
-    QAccessibleInterface *child(int) const override { return nullptr; }
-    int childCount() const override { return 0; }
-    int indexOfChild(const QAccessibleInterface *) const override { return -1; }
-    QString text(QAccessible::Text t) const override
-    {
-        return t == QAccessible::Name && m_board ? m_board->message(m_slot) : QString();
-    }
-    void setText(QAccessible::Text, const QString &) override { }
-    QRect rect() const override
-    {
-        return m_board ? QRect(m_board->mapToGlobal(QPoint(0, 0)), m_board->size()) : QRect();
-    }
-    QAccessible::Role role() const override { return QAccessible::StaticText; }
-    QAccessible::State state() const override
-    {
-        QAccessible::State s;
-        s.invisible = !m_board || m_board->message(m_slot).isEmpty();
-        s.focusable = true;
-        s.focused = m_board && m_board->hasFocus();
-        return s;
-    }
-
-private:
-    QPointer<BoardArea> m_board;
-    int m_slot;
-};
-
-// The board lists the controls in reading order, then the current message
-// item; the sky, the frame lines and the design square are left out.
+// The board lists the controls in reading order, then the latest message
+// item, if any; the sky, the frame lines and the design square are left out.
 class BoardAccessible : public QAccessibleWidget
 {
 public:
     // A canvas, not a panel: Orca reads a focused panel together with every
     // label inside it, the help lines and the messages included.
-    explicit BoardAccessible(BoardArea *board) : QAccessibleWidget(board, QAccessible::Canvas)
-    {
-        for (int slot = 0; slot < 2; ++slot)
-            m_messages[slot] =
-                    QAccessible::registerAccessibleInterface(new MessageAccessible(board, slot));
-    }
-    ~BoardAccessible() override
-    {
-        for (QAccessible::Id id : m_messages)
-            QAccessible::deleteAccessibleInterface(id);
-    }
+    explicit BoardAccessible(BoardArea *board) : QAccessibleWidget(board, QAccessible::Canvas) { }
 
-    int childCount() const override { return int(order().size()) + 1; }
+    int childCount() const override
+    {
+        return int(order().size()) + (board()->messageItem() ? 1 : 0);
+    }
     QAccessibleInterface *child(int index) const override
     {
         if (index >= 0 && index < order().size())
             return QAccessible::queryAccessibleInterface(order().at(index));
-        if (index == order().size())
-            return QAccessible::accessibleInterface(
-                    m_messages[static_cast<BoardArea *>(widget())->currentMessage()]);
+        if (index == order().size() && board()->messageItem())
+            return QAccessible::accessibleInterface(board()->messageItem());
         return nullptr;
     }
     int indexOfChild(const QAccessibleInterface *child) const override
@@ -271,16 +290,12 @@ public:
     }
     QAccessibleInterface *focusChild() const override
     {
-        const BoardArea *board = static_cast<BoardArea *>(widget());
-        return board->hasFocus() ? child(int(order().size())) : nullptr;
+        return board()->hasFocus() ? child(int(order().size())) : nullptr;
     }
 
 private:
-    const QList<QWidget *> &order() const
-    {
-        return static_cast<BoardArea *>(widget())->readingOrder();
-    }
-    QAccessible::Id m_messages[2] = {};
+    BoardArea *board() const { return static_cast<BoardArea *>(widget()); }
+    const QList<QWidget *> &order() const { return board()->readingOrder(); }
 };
 
 // A menu item with a check mark. Orca speaks the checked state of a menu item

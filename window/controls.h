@@ -2,6 +2,7 @@
 // panel.
 #pragma once
 
+#include <QAccessible>
 #include <QFrame>
 #include <QImage>
 #include <QLabel>
@@ -73,26 +74,26 @@ public:
 };
 
 // The client area, which is also the board as screen readers see it: the
-// controls in reading order (setReadingOrder), then a message item. The window
-// hands this widget the keyboard focus where it would hold it itself (keys it
-// ignores go on to the window); a message is spoken as a focus move to the
-// message item. Orca speaks such a move only to an item other than the last,
-// so two items take turns in that place.
+// controls in reading order (setReadingOrder), then the latest message. The
+// window hands this widget the keyboard focus where it would hold it itself
+// (keys it ignores go on to the window).
 class BoardArea : public QWidget
 {
     Q_OBJECT
 public:
     explicit BoardArea(QWidget *parent);
+    ~BoardArea() override;
 
     // The widgets a screen reader may visit, in order; any other child is left out.
     void setReadingOrder(const QList<QWidget *> &widgets) { m_order = widgets; }
     const QList<QWidget *> &readingOrder() const { return m_order; }
 
     // Speaks `text` soon after, when the board is where its window keeps the
-    // focus; otherwise does nothing.
+    // focus; otherwise does nothing. Where Qt has announcements (6.8 on) it is
+    // one; before, it is a focus move to a message item made for it.
     void announce(const QString &text);
-    QString message(int slot) const { return m_messages[slot]; }
-    int currentMessage() const { return m_current; }
+    // The item that holds the latest message; 0 before the first and where Qt announces.
+    QAccessible::Id messageItem() const { return m_items[1]; }
 
 protected:
     void focusInEvent(QFocusEvent *event) override;
@@ -102,8 +103,7 @@ private:
 
     QList<QWidget *> m_order;
     QString m_pending;
-    QString m_messages[2];
-    int m_current = 0;
+    QAccessible::Id m_items[2] = {}; // the one before the latest, and the latest
 };
 
 // The menu bar. Used from the keyboard it takes the focus and, when its menus

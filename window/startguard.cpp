@@ -8,6 +8,7 @@
 #include <QString>
 
 #include <cstdio>
+#include <mutex>
 #include <unistd.h>
 
 namespace glidor {
@@ -21,6 +22,12 @@ struct HeldMessage
     QString text;
 };
 
+// Qt calls the handler on whichever thread logs (the xcb reader thread runs
+// while QApplication is built), so the list is only touched under the lock.
+// The handler stays in place after the release and passes each message on at
+// once: a thread may have picked it up just before, and there is no moment at
+// which swapping it back would be safe for such a thread.
+std::mutex heldLock;
 QtMessageHandler previousHandler = nullptr;
 QList<HeldMessage> *heldMessages = nullptr;
 
@@ -77,27 +84,36 @@ QString reasonFromHeldMessages()
 // Qt needs a locale whose codeset is UTF-8. Where the environment names
 // another one (LANG unset, or C), Qt 6.8 switches to C.UTF-8 by itself and says
 // so in four lines. The game's texts are Qt strings in every locale, so there
-// is nothing to tell the player.
+// is nothing to tell the player. A switch that failed is worth telling.
 bool isLocaleNotice(QtMsgType type, const QString &text)
 {
     return type == QtWarningMsg && text.startsWith(QLatin1String("Detected locale \""))
-            && text.contains(QLatin1String("which is not UTF-8"));
+            && text.contains(QLatin1String("which is not UTF-8"))
+            && text.contains(QLatin1String("has switched to"));
 }
 
 void holdMessage(QtMsgType type, const QMessageLogContext &context, const QString &text)
 {
-    if (type == QtFatalMsg)
+    std::unique_lock lock(heldLock);
+    if (!heldMessages) {
+        lock.unlock();
+        previousHandler(type, context, text);
+    } else if (type == QtFatalMsg) {
         failToOpen(reasonFromHeldMessages());
-    if (!isLocaleNotice(type, text))
+    } else if (!isLocaleNotice(type, text)) {
         heldMessages->append({ type, QByteArray(context.category), text });
+    }
 }
 
 } // namespace
 
 void installStartGuard()
 {
+    const std::lock_guard lock(heldLock);
     heldMessages = new QList<HeldMessage>;
-    previousHandler = qInstallMessageHandler(holdMessage);
+    // Installed a second time, the handler must not find itself as the one to pass on to.
+    if (const QtMessageHandler before = qInstallMessageHandler(holdMessage); before != holdMessage)
+        previousHandler = before;
 }
 
 void releaseStartGuard()
@@ -107,7 +123,9 @@ void releaseStartGuard()
     // Fifteen bits and more it paints on.
     if (const QScreen *screen = QGuiApplication::primaryScreen(); screen && screen->depth() < 15)
         failToOpen(QStringLiteral("skärmen har bara %1 färger").arg(1LL << screen->depth()));
-    qInstallMessageHandler(previousHandler);
+    // Passed on under the lock, so a message logged meanwhile on another
+    // thread waits, and then goes straight on after the held ones.
+    const std::lock_guard lock(heldLock);
     for (const HeldMessage &message : std::as_const(*heldMessages)) {
         const QMessageLogContext context(nullptr, 0, nullptr, message.category.constData());
         previousHandler(message.type, context, message.text);

@@ -8,12 +8,13 @@ namespace glidor {
 // platform that is not there) prints one line in Swedish on stderr, giving the
 // reason the held messages tell, and ends the program with status 1, without
 // the abort and core dump that Qt's own handling would give. Qt's notice that
-// it has switched the locale to UTF-8 is dropped.
+// it has switched the locale to UTF-8 is dropped. Messages may come from any
+// thread, also while the guard is being released.
 void installStartGuard();
 
 // Call once the application object exists. A screen the window cannot be
 // painted on (256 colours or fewer) ends the program the same way; otherwise
-// the held messages are passed on, in order, and Qt's own handling is back.
+// the held messages are passed on, in order, and so is every later one.
 void releaseStartGuard();
 
 } // namespace glidor
