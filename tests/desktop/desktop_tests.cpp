@@ -1,5 +1,6 @@
-// The built program on a real X server with a window manager: real input, the screen read back, the
-// window as a desktop sees it.
+// The game on a real X server with a window manager: real input, the screen read back, the window
+// as a desktop sees it. GLIDOR_PROGRAM names another program to play than the build's, such as the
+// installed /usr/games/glidor.
 #include <QGuiApplication>
 #include <QImage>
 #include <QProcess>
@@ -145,7 +146,10 @@ private slots:
             { "mousemove", "--window", m_window, QString::number((48 + (gap ^ 1) % 4 * 32) * scale),
               QString::number((m_menu + 48 + gap / 4 * 32) * scale), "click", "1" });
         QVERIFY(QTest::qWaitFor([&] { return board() != before; }, 20000));
-        run("xdotool", { "key", "--window", m_window, "alt+m", "sleep", "0.3", "key", "a" });
+        const QImage closed = grab();
+        run("xdotool", { "key", "--window", m_window, "alt+m" });
+        QVERIFY(QTest::qWaitFor([&] { return grab() != closed; }, 20000)); // the menu is open
+        run("xdotool", { "key", "--window", m_window, "a" });
         QVERIFY(m_game.waitForFinished(20000) && m_game.exitStatus() == QProcess::NormalExit
                 && m_game.exitCode() == 0);
         QCOMPARE(m_game.readAllStandardError(), QByteArray());
@@ -163,7 +167,7 @@ private:
                    env.value("LSAN_OPTIONS")
                            + ":print_suppressions=0"); // a sanitised build's own words at exit
         m_game.setProcessEnvironment(env);
-        m_game.start(GLIDOR_PROGRAM, {});
+        m_game.start(qEnvironmentVariable("GLIDOR_PROGRAM", GLIDOR_PROGRAM), {});
         // Asked again until it answers: xdotool's own waiting (--sync) ends for good on an error
         // about a window of the game killed before, which is still going away.
         const QStringList search = { "search", "--onlyvisible",

@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # Runs the program as a Wayland client of Weston's headless compositor and reads what it asked for.
-# Usage: wayland-client.sh PROGRAM DESKTOP_ENTRY
+# Usage: wayland-client.sh PROGRAM DESKTOP_ENTRY (GLIDOR_PROGRAM, where set, names the program instead)
 set -euo pipefail
-program=$1 entry=$2
+program=${GLIDOR_PROGRAM:-$1} entry=$2
 run=$(mktemp -d)
 trap 'kill $weston 2>/dev/null; wait 2>/dev/null; rm -rf "$run"' EXIT
 fail() { echo "FAIL: $*"; cat "$run/weston.log"; exit 1; }

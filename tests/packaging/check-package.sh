@@ -1,34 +1,43 @@
 #!/usr/bin/env bash
 # Checks the install tree (install) or the Debian package (package) of a build.
-# Usage: check-package.sh install|package BUILD_DIR PROGRAM_DIR LINK_DIR yes|no APP_ID ICON_SIZE...
-# (the two folders relative to the prefix; yes: built with Debian's hardening flags)
+# Usage: check-package.sh install|package BUILD_DIR PROGRAM_DIR LINK_DIR FLAGS APP_ID ICON_SIZE...
+# (the two folders relative to the prefix; FLAGS: debian, plain or sanitize, what the build had)
 set -euo pipefail
-mode=$1 build=$2 program_dir=$3 link_dir=$4 hardened=$5 app=$6
+mode=$1 build=$2 program_dir=$3 link_dir=$4 flags=$5 app=$6
 shift 6
 out=$(mktemp -d)
 trap 'rm -rf "$out"' EXIT
-fail() { echo "FAIL: $*"; exit 1; }
+fail() {
+  echo "FAIL: $*"
+  exit 1
+}
+src=$(cd "$(dirname "$0")/../.." && pwd)
 
 if [ "$mode" = install ]; then
   DESTDIR="$out/root" cmake --install "$build" --prefix /usr >/dev/null
 else
-  (cd "$build" && cpack -G DEB -B "$out" >/dev/null)
+  # Built under a umask that would show in any folder's mode; every file and
+  # folder is dated by the last commit (or the caller's SOURCE_DATE_EPOCH).
+  (cd "$build" && umask 077 && cpack -G DEB -B "$out" >/dev/null)
   deb=$(ls "$out"/glidor_*_*.deb) || fail "no package built"
-  # Lintian must have nothing to say, notes and pedantic ones included, but for
-  # two things: a build without Debian's hardening (a sanitizer build) is told
-  # so, and Debian 13's validator wants a homepage in the AppStream metadata,
-  # which the game does not have (the metadata check below allows nothing else).
+  epoch=${SOURCE_DATE_EPOCH:-$(git -C "$src" log -1 --format=%ct 2>/dev/null ||
+    dpkg-parsechangelog -l "$src/packaging/changelog" -STimestamp)}
+  dpkg-deb --fsys-tarfile "$deb" | TZ=UTC tar -tv --full-time >"$out/members"
+  ! grep -v " $(date -u -d "@$epoch" '+%F %T') " "$out/members" || fail "members not dated $epoch"
+  ! grep -v -e '^drwxr-xr-x' -e '^[-l]' "$out/members" || fail "folders not 0755"
+  # Lintian must say nothing, notes and pedantic ones included, but that a
+  # build without Debian's flags lacks their hardening, and that the AppStream
+  # metadata has no homepage (Debian 13 and later; checked below too).
   lintian --pedantic -I --tag-display-limit 0 "$deb" 2>/dev/null | grep -E '^[A-Z]: ' >"$out/lintian" || true
   allowed='appstream-metadata-validation-failed'
-  [ "$hardened" = yes ] || allowed="$allowed|hardening-"
+  [ "$flags" = debian ] || allowed="$allowed|hardening-"
   ! grep -vE "^[A-Z]: glidor: ($allowed)" "$out/lintian" || fail "lintian: $(cat "$out/lintian")"
   for dep in libqt6widgets6 libpulse0 libsndfile1 fonts-comic-neue fonts-dejavu-core; do
     dpkg-deb -f "$deb" Depends | grep -q "$dep" || fail "package does not depend on $dep"
   done
   dpkg-deb -x "$deb" "$out/root"
   # No trace of the machine that built it: neither the source nor the build folder.
-  if [ "$hardened" = yes ]; then
-    src=$(cd "$(dirname "$0")/../.." && pwd)
+  if [ "$flags" != sanitize ]; then
     ! grep -rlaF -e "$src" -e "$(cd "$build" && pwd)" "$out/root" || fail "the package holds a build path"
   fi
 fi
