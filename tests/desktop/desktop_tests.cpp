@@ -135,12 +135,10 @@ private slots:
         const QImage start = board();
         run("xdotool", { "key", "--window", m_window, "space" });
         QVERIFY(QTest::qWaitFor([&] { return board() != start; }, 20000));
-        // What the sound server plays, from its sink's monitor: the press waits for a quiet 0.3 s,
-        // past the deal's own sound, and the move must then be heard.
+        // What the sound server plays, from its sink's monitor (its only source): the press waits
+        // for a quiet 0.3 s, past the deal's own sound, and the move must then be heard.
         QProcess rec;
-        rec.start("parec",
-                  { "--raw", "--rate=8000", "--channels=1", "--latency-msec=20", "-d",
-                    "@DEFAULT_MONITOR@" });
+        rec.start("parec", { "--raw", "--rate=8000", "--channels=1", "--latency-msec=20" });
         QByteArray heard;
         const auto quiet = [&] {
             heard += rec.readAll();
@@ -148,11 +146,10 @@ private slots:
         };
         QVERIFY2(QTest::qWaitFor(quiet, 20000), "no quiet on the sound server");
         const QImage before = board();
-        int gap = 0;
-        while (gap < 16
-               && qBlue(before.pixel((16 + gap % 4 * 32) * scale, (16 + gap / 4 * 32) * scale))
-                       <= qRed(before.pixel((16 + gap % 4 * 32) * scale,
-                                            (16 + gap / 4 * 32) * scale)))
+        int gap = 0; // the square that shows sky
+        while (gap < 15
+               && kind(before.pixel((16 + gap % 4 * 32) * scale, (16 + gap / 4 * 32) * scale))
+                       != 's')
             ++gap;
         run("xdotool",
             { "mousemove", "--window", m_window, QString::number((48 + (gap ^ 1) % 4 * 32) * scale),
@@ -161,9 +158,7 @@ private slots:
         QVERIFY2(QTest::qWaitFor([&] { return !quiet(); }, 20000), "the move was not heard");
         rec.kill();
         run("xdotool", { "key", "--window", m_window, "alt+m" });
-        const QStringList all = { "search", "--onlyvisible", "--pid",
-                                  QString::number(m_game.processId()) };
-        QVERIFY(QTest::qWaitFor([&] { return run("xdotool", all).count('\n') > 1; }, 20000));
+        QVERIFY(QTest::qWaitFor([&] { return windows().size() > 1; }, 20000)); // the menu too
         run("xdotool", { "key", "a" }); // to the menu, which holds the keyboard
         QVERIFY(m_game.waitForFinished(20000) && m_game.exitStatus() == QProcess::NormalExit
                 && m_game.exitCode() == 0);
@@ -185,19 +180,17 @@ private:
         m_game.start(qEnvironmentVariable("GLIDOR_PROGRAM", GLIDOR_PROGRAM), {});
         // Asked again until it answers: xdotool's own waiting (--sync) ends for good on an error
         // about a window of the game killed before, which is still going away.
-        const QStringList search = { "search", "--onlyvisible",
-                                     "--pid",  QString::number(m_game.processId()),
-                                     "--name", "^ Glidor av Brickmakare$" };
-        QVERIFY2(QTest::qWaitFor(
-                         [&] {
-                             return !(m_window = run("xdotool", search).section('\n', 0, 0))
-                                             .isEmpty();
-                         },
-                         30000),
-                 "the window never appeared");
+        QVERIFY2(QTest::qWaitFor([&] { return !windows().isEmpty(); }, 30000), "no window");
+        m_window = windows().first();
         run("xdotool", { "windowactivate", "--sync", m_window });
         m_menu = int(grab().height()) / scale
                 - 191; // the client area is 191 high, below the menu bar
+    }
+    QStringList windows() const // the game's windows on the screen
+    {
+        return run("xdotool",
+                   { "search", "--onlyvisible", "--pid", QString::number(m_game.processId()) })
+                .split('\n', Qt::SkipEmptyParts);
     }
     QImage grab() const
     {
