@@ -2,12 +2,16 @@
 # Checks the installed package as a Debian maintainer would: hardening-check on
 # its program and sound module, for every protection that this release's
 # dpkg-buildflags gives, then the desktop tests of a test build (BUILD_DIR, of
-# scripts/test.sh) played against the installed game instead of the build's.
+# scripts/test.sh; they are built there if need be) played against the
+# installed game instead of the build's.
 #   check-installed.sh BUILD_DIR
 set -euo pipefail
-build=$(realpath "$1")
 cd "$(dirname "$0")/.."
+build=$1
 bash scripts/setup.sh checks
+bash scripts/setup.sh tests
+[ -f "$build/CMakeCache.txt" ] || cmake -S . -B "$build" -DBUILD_TESTING=ON >/dev/null
+cmake --build "$build" -j"$(nproc)" --target desktop_tests >/dev/null
 
 # Control-flow protection only where this release builds with it (from 13 on).
 offered=$(DEB_BUILD_MAINT_OPTIONS=hardening=+all dpkg-buildflags --query-features hardening |

@@ -11,7 +11,7 @@
 #   test     the test command, which must pass
 #   package  the package command; the package is installed with apt, started
 #            from its menu entry, checked by hardening-check and by the desktop
-#            tests (built by test, which must come first), and reprotest builds
+#            tests (those of test's build/, or built for it), and reprotest builds
 #            it twice more from a second clone, varying what Debian varies,
 #            and must get the same bytes
 # The game's windows open on an X server of this script's own.
