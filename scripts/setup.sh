@@ -39,7 +39,7 @@ checks=(
   reprotest disorderfs faketime locales-all  # reprotest and what its variations use
   devscripts  # hardening-check
 )
-lint=(clang-format shellcheck)
+lint=(clang-format shellcheck git)  # git lists the files to check
 roots=(mmdebstrap git xvfb x11-utils)
 
 case "${1:-play}" in
