@@ -59,7 +59,21 @@ private slots:
     void aGameInAWindowCentredWithItsFrameAndItsMenuEntrysClass()
     {
         QFETCH(int, scale);
-        open(scale);
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        for (const char *name : { "LANG", "LC_ALL", "LC_CTYPE" })
+            env.remove(name);
+        env.insert("XDG_RUNTIME_DIR", m_runtime.path());
+        env.insert("QT_SCALE_FACTOR", QString::number(scale));
+        // No words of a sanitised build's own at exit.
+        env.insert("LSAN_OPTIONS", env.value("LSAN_OPTIONS") + ":print_suppressions=0");
+        m_game.setProcessEnvironment(env);
+        m_game.start(qEnvironmentVariable("GLIDOR_PROGRAM", GLIDOR_PROGRAM), {});
+        // Asked again until it answers: xdotool's own waiting (--sync) ends for good on an error
+        // about a window of the game killed before, which is still going away.
+        QVERIFY2(QTest::qWaitFor([&] { return !windows().isEmpty(); }, 30000), "no window");
+        m_window = windows().first();
+        run("xdotool", { "windowactivate", "--sync", m_window });
+        m_menu = int(grab().height()) / scale - 191; // the client area, 191 high, below the menu
         // The board and its frame pixel by pixel, in the window's own pixels, each shown as `scale`
         // by `scale` screen pixels of one kind: d and p the dark and the pale frame line, y the
         // yellow look of a tile at home or black, s sky (bluer than any tile). Two pixels of sky
@@ -166,26 +180,6 @@ private slots:
     }
 
 private:
-    void open(int scale)
-    {
-        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        for (const char *name : { "LANG", "LC_ALL", "LC_CTYPE" })
-            env.remove(name);
-        env.insert("XDG_RUNTIME_DIR", m_runtime.path());
-        env.insert("QT_SCALE_FACTOR", QString::number(scale));
-        env.insert("LSAN_OPTIONS",
-                   env.value("LSAN_OPTIONS")
-                           + ":print_suppressions=0"); // a sanitised build's own words at exit
-        m_game.setProcessEnvironment(env);
-        m_game.start(qEnvironmentVariable("GLIDOR_PROGRAM", GLIDOR_PROGRAM), {});
-        // Asked again until it answers: xdotool's own waiting (--sync) ends for good on an error
-        // about a window of the game killed before, which is still going away.
-        QVERIFY2(QTest::qWaitFor([&] { return !windows().isEmpty(); }, 30000), "no window");
-        m_window = windows().first();
-        run("xdotool", { "windowactivate", "--sync", m_window });
-        m_menu = int(grab().height()) / scale
-                - 191; // the client area is 191 high, below the menu bar
-    }
     QStringList windows() const // the game's windows on the screen
     {
         return run("xdotool",
