@@ -1,42 +1,38 @@
 #!/usr/bin/env bash
-# Checks the install tree (install) or the Debian package (package) of a build.
-# Usage: check-package.sh install|package BUILD_DIR PROGRAM_DIR LINK_DIR FLAGS APP_ID ICON_SIZE...
+# Checks the Debian package of a build, and so its install rules, which CPack
+# runs. Usage: check-package.sh BUILD_DIR PROGRAM_DIR LINK_DIR FLAGS APP_ID ICON_SIZE...
 # (the two folders relative to the prefix; FLAGS: debian, plain or sanitize, what the build had)
 set -euo pipefail
-mode=$1 build=$2 program_dir=$3 link_dir=$4 flags=$5 app=$6
-shift 6
+build=$1 program_dir=$2 link_dir=$3 flags=$4 app=$5
+shift 5
 out=$(mktemp -d)
 trap 'rm -rf "$out"' EXIT
 fail() { echo "FAIL: $*"; exit 1; }
 src=$(cd "$(dirname "$0")/../.." && pwd)
 
-if [ "$mode" = install ]; then
-  DESTDIR="$out/root" cmake --install "$build" --prefix /usr >/dev/null
-else
-  # Built under a umask that would show in any folder's mode; every file and
-  # folder is dated by the last commit (or the caller's SOURCE_DATE_EPOCH).
-  (cd "$build" && umask 077 && cpack -G DEB -B "$out" >/dev/null)
-  deb=$(ls "$out"/glidor_*_*.deb) || fail "no package built"
-  epoch=${SOURCE_DATE_EPOCH:-$(git -c safe.directory="$src" -C "$src" log -1 --format=%ct ||
-    dpkg-parsechangelog -l "$src/packaging/changelog" -STimestamp)}
-  dpkg-deb --fsys-tarfile "$deb" | TZ=UTC tar -tv --full-time >"$out/members"
-  ! grep -v " $(date -u -d "@$epoch" '+%F %T') " "$out/members" || fail "members not dated $epoch"
-  ! grep -v -e '^drwxr-xr-x' -e '^[-l]' "$out/members" || fail "folders not 0755"
-  # Lintian must say nothing, notes and pedantic ones included, but that a
-  # build without Debian's flags lacks their hardening, and that the AppStream
-  # metadata has no homepage (Debian 13 and later; checked below too).
-  lintian --pedantic -I --tag-display-limit 0 "$deb" 2>/dev/null >"$out/lintian" || true
-  allowed='appstream-metadata-validation-failed'
-  [ "$flags" = debian ] || allowed="$allowed|hardening-"
-  ! grep -E '^[A-Z]: ' "$out/lintian" | grep -vE "^.: glidor: ($allowed)" || fail "lintian"
-  for dep in libqt6widgets6 libpulse0 libsndfile1 fonts-comic-neue fonts-dejavu-core; do
-    dpkg-deb -f "$deb" Depends | grep -q "$dep" || fail "package does not depend on $dep"
-  done
-  dpkg-deb -x "$deb" "$out/root"
-  # No trace of the machine that built it: neither the source nor the build folder.
-  if [ "$flags" != sanitize ]; then
-    ! grep -rlaF -e "$src" -e "$(cd "$build" && pwd)" "$out/root" || fail "a build path in it"
-  fi
+# Built under a umask that would show in any folder's mode; every file and
+# folder is dated by the last commit (or the caller's SOURCE_DATE_EPOCH).
+(cd "$build" && umask 077 && cpack -G DEB -B "$out" >/dev/null)
+deb=$(ls "$out"/glidor_*_*.deb) || fail "no package built"
+epoch=${SOURCE_DATE_EPOCH:-$(git -c safe.directory="$src" -C "$src" log -1 --format=%ct ||
+  dpkg-parsechangelog -l "$src/packaging/changelog" -STimestamp)}
+dpkg-deb --fsys-tarfile "$deb" | TZ=UTC tar -tv --full-time >"$out/members"
+! grep -v " $(date -u -d "@$epoch" '+%F %T') " "$out/members" || fail "members not dated $epoch"
+! grep -v -e '^drwxr-xr-x' -e '^[-l]' "$out/members" || fail "folders not 0755"
+# Lintian must say nothing, notes and pedantic ones included, but that a
+# build without Debian's flags lacks their hardening, and that the AppStream
+# metadata has no homepage (Debian 13 and later; checked below too).
+lintian --pedantic -I --tag-display-limit 0 "$deb" 2>/dev/null >"$out/lintian" || true
+allowed='appstream-metadata-validation-failed'
+[ "$flags" = debian ] || allowed="$allowed|hardening-"
+! grep -E '^[A-Z]: ' "$out/lintian" | grep -vE "^.: glidor: ($allowed)" || fail "lintian"
+for dep in libqt6widgets6 libpulse0 libsndfile1 fonts-comic-neue fonts-dejavu-core; do
+  dpkg-deb -f "$deb" Depends | grep -q "$dep" || fail "package does not depend on $dep"
+done
+dpkg-deb -x "$deb" "$out/root"
+# No trace of the machine that built it: neither the source nor the build folder.
+if [ "$flags" != sanitize ]; then
+  ! grep -rlaF -e "$src" -e "$(cd "$build" && pwd)" "$out/root" || fail "a build path in it"
 fi
 usr=$out/root/usr
 program=$usr/$program_dir
@@ -70,4 +66,4 @@ status=0
 XDG_RUNTIME_DIR=$out QT_QPA_PLATFORM=offscreen timeout 3 "$usr/$link_dir/glidor" >"$out/log" 2>&1 ||
   status=$?
 { [ "$status" -eq 124 ] && [ ! -s "$out/log" ]; } || fail "status $status: $(cat "$out/log")"
-echo "$mode OK"
+echo "package OK"
