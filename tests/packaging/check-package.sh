@@ -38,9 +38,7 @@ usr=$out/root/usr
 program=$usr/$program_dir
 
 # The program sits with its sound module and sound files; a link starts it.
-for f in glidor glidor-sound.so Move.wav Done.wav; do
-  [ -f "$program/$f" ] || fail "$program_dir/$f missing"
-done
+ls "$program"/{glidor,glidor-sound.so,Move.wav,Done.wav} >/dev/null || fail "files missing"
 [ "$(realpath "$usr/$link_dir/glidor")" = "$program/glidor" ] || fail "$link_dir/glidor strays"
 gzip -t "$usr/share/man/man6/glidor.6.gz" "$usr/share/doc/glidor/changelog.gz" || fail "no man page"
 [ -s "$usr/share/doc/glidor/copyright" ] || fail "copyright missing"
