@@ -79,15 +79,10 @@ private slots:
         // yellow look of a tile at home or black, s sky (bluer than any tile). Two pixels of sky
         // lie between the frame and the board on every side; the gap shows sky. Waits go by the
         // clock (qWaitFor): QTRY's count of steps leaves out the time the check itself takes.
-        const QList<QRgb> yellow = { qRgb(206, 203, 0), qRgb(255, 255, 0), qRgb(148, 150, 0),
-                                     qRgb(0, 0, 0) };
-        const auto kind = [&](QRgb c) {
-            return c == qRgb(0, 128, 128)      ? 'd'
-                    : c == qRgb(192, 255, 255) ? 'p'
-                    : yellow.contains(c)       ? 'y'
-                    : qBlue(c) > qRed(c)       ? 's'
-                                               : '?';
-        };
+        const QHash<QRgb, char> kinds = { { qRgb(0, 128, 128), 'd' }, { qRgb(192, 255, 255), 'p' },
+                                          { qRgb(206, 203, 0), 'y' }, { qRgb(255, 255, 0), 'y' },
+                                          { qRgb(148, 150, 0), 'y' }, { qRgb(0, 0, 0), 'y' } };
+        const auto kind = [&](QRgb c) { return kinds.value(c, qBlue(c) > qRed(c) ? 's' : '?'); };
         QString why; // the first pixel not as drawn
         const auto drawn = [&] {
             const QImage shot = grab();
