@@ -34,34 +34,31 @@ dpkg-deb -x "$deb" "$out/root"
 if [ "$flags" != sanitize ]; then
   ! grep -rlaF -e "$src" -e "$(cd "$build" && pwd)" "$out/root" || fail "a build path in it"
 fi
-usr=$out/root/usr
-program=$usr/$program_dir
+cd "$out/root/usr"
 
 # The program sits with its sound module and sound files; a link starts it.
-ls "$program"/{glidor,glidor-sound.so,Move.wav,Done.wav} >/dev/null || fail "files missing"
-[ "$(realpath "$usr/$link_dir/glidor")" = "$program/glidor" ] || fail "$link_dir/glidor strays"
-gzip -t "$usr/share/man/man6/glidor.6.gz" "$usr/share/doc/glidor/changelog.gz" || fail "no man page"
-[ -s "$usr/share/doc/glidor/copyright" ] || fail "copyright missing"
+ls "$program_dir"/{glidor,glidor-sound.so,Move.wav,Done.wav} >/dev/null || fail "files missing"
+[ "$(realpath "$link_dir/glidor")" = "$PWD/$program_dir/glidor" ] || fail "$link_dir/glidor strays"
+gzip -t "share/man/man6/glidor.6.gz" "share/doc/glidor/changelog.gz" || fail "no man page"
+[ -s "share/doc/glidor/copyright" ] || fail "copyright missing"
 
-desktop=$usr/share/applications/$app.desktop
+desktop=share/applications/$app.desktop
 desktop-file-validate "$desktop" || fail "desktop entry rejected"
 # Nothing to say but, from Debian 13 on, that there is no homepage (there is none).
-appstreamcli validate --no-net --pedantic "$usr/share/metainfo/$app.metainfo.xml" >"$out/as" 2>&1 ||
-  true
+appstreamcli validate --no-net --pedantic "share/metainfo/$app.metainfo.xml" >"$out/as" 2>&1 || :
 ! grep -E '^[A-Z]: ' "$out/as" | grep -v ': url-homepage-missing$' || fail "AppStream metadata"
 # The menu entry names its icon, drawn for every size (the software centre's
 # entry and the menu entry are made from one app id).
 icon=$(sed -n 's/^Icon=//p' "$desktop")
 for size in "$@"; do
-  [ "$(file -b "$usr/share/icons/hicolor/${size}x$size/apps/$icon.png" | cut -d, -f1-2)" = \
+  [ "$(file -b "share/icons/hicolor/${size}x$size/apps/$icon.png" | cut -d, -f1-2)" = \
     "PNG image data, $size x $size" ] || fail "no $size icon named '$icon'"
 done
 
 # The sound module is opened only at the first sound: its libraries must be there.
-! ldd "$program/glidor-sound.so" | grep 'not found' || fail "the sound module lacks libraries"
+! ldd "$program_dir/glidor-sound.so" | grep 'not found' || fail "the sound module lacks libraries"
 # The installed program starts through its link and runs without a word on stderr.
-status=0
-XDG_RUNTIME_DIR=$out QT_QPA_PLATFORM=offscreen timeout 3 "$usr/$link_dir/glidor" >"$out/log" 2>&1 ||
-  status=$?
-{ [ "$status" -eq 124 ] && [ ! -s "$out/log" ]; } || fail "status $status: $(cat "$out/log")"
+st=0
+XDG_RUNTIME_DIR=$out QT_QPA_PLATFORM=offscreen timeout 3 "$link_dir/glidor" &>"$out/log" || st=$?
+{ [ "$st" -eq 124 ] && [ ! -s "$out/log" ]; } || fail "status $st: $(cat "$out/log")"
 echo "package OK"
