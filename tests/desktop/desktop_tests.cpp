@@ -8,9 +8,7 @@
 #include <QScreen>
 #include <QTest>
 
-namespace {
-
-QString run(const QString &program, const QStringList &args)
+static QString run(const QString &program, const QStringList &args)
 {
     QProcess p;
     p.start(program, args);
@@ -18,15 +16,13 @@ QString run(const QString &program, const QStringList &args)
     return QString::fromLocal8Bit(p.readAllStandardOutput());
 }
 
-QList<int> numbers(const QString &text, const QString &pattern)
+static QList<int> numbers(const QString &text, const QString &pattern)
 {
     QList<int> found;
     for (const auto &m : QRegularExpression(pattern).globalMatch(text))
         found << m.captured(1).toInt();
     return found;
 }
-
-} // namespace
 
 class DesktopTests : public QObject
 {
@@ -104,10 +100,9 @@ private slots:
         const auto centred = [&] { // x, y, width and height of the client window; left, right, top
                                    // and bottom of the frame
             const QList<int> at = numbers(run("xwininfo", { "-id", m_window }),
-                                          "(?:Absolute upper-left [XY]|Width|Height): +(-?\\d+)"),
-                             frame = numbers(
-                                     run("xprop", { "-id", m_window, "_NET_FRAME_EXTENTS" }),
-                                     "(\\d+)");
+                                          "(?:Absolute upper-left [XY]|Width|Height): +(-?\\d+)");
+            const QList<int> frame =
+                    numbers(run("xprop", { "-id", m_window, "_NET_FRAME_EXTENTS" }), "(\\d+)");
             const QSize screen = QGuiApplication::primaryScreen()->size();
             return at.size() + frame.size() == 8 && at[2] == 307 * scale
                     && qAbs(2 * at[0] + at[2] + frame[1] - frame[0] - screen.width()) <= 2
