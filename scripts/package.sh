@@ -13,4 +13,7 @@ export CXXFLAGS="$CXXFLAGS $CPPFLAGS"
 rm -rf build-deb # CMake reads the flags at the first configure only
 cmake -S . -B build-deb -DCMAKE_BUILD_TYPE=None -DBUILD_TESTING=OFF
 cmake --build build-deb -j"$(nproc)"
-(cd build-deb && cpack -G DEB)
+# CPack gives the package's own three members (debian-binary, control.tar and
+# data.tar) the modes of the umask, where dpkg-deb gives them 0644 whatever it
+# is; the files and folders inside get theirs from the build (stage.cmake).
+(cd build-deb && umask 022 && cpack -G DEB)
