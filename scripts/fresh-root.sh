@@ -11,9 +11,9 @@
 #   test     the test command, which must pass
 #   package  the package command; the package is installed with apt, started
 #            from its menu entry, checked by hardening-check and by the desktop
-#            tests (those of test's build/, or built for it), and reprotest builds
-#            it twice more from a second clone, varying what Debian varies,
-#            and must get the same bytes
+#            tests (those of test's build/, or built for it)
+#   reprotest  reprotest builds the package twice from a second clone, varying
+#            what Debian varies, and must get the same bytes
 # The game's windows open on an X server of this script's own.
 #
 # Needs root. The root is made with mmdebstrap and entered in a mount and PID
@@ -21,14 +21,17 @@
 # when this script ends, however it ends; the root's folder is removed too.
 set -euo pipefail
 top=$(cd "$(dirname "$0")/.." && pwd)
-usage() { echo "usage: $0 bookworm|trixie|forky lint|play|test|package..." >&2; exit 2; }
+usage() { echo "usage: $0 bookworm|trixie|forky lint|play|test|package|reprotest..." >&2; exit 2; }
 [ $# -ge 2 ] || usage
 release=$1
 shift
 for step in "$@"; do
-  case "$step" in lint | play | test | package) ;; *) usage ;; esac
+  case "$step" in lint | play | test | package | reprotest) ;; *) usage ;; esac
 done
-[ "$(id -u)" -eq 0 ] || { echo "fresh-root.sh: needs root, to make a root file system and enter it" >&2; exit 2; }
+if [ "$(id -u)" -ne 0 ]; then
+  echo "fresh-root.sh: needs root, to make a root file system and enter it" >&2
+  exit 2
+fi
 
 # This machine's own tools: mmdebstrap and git make the root and the clones,
 # Xvfb and xwininfo show and find the game's window.
@@ -92,7 +95,11 @@ inner() {
   # The X server; the root reaches it through its socket.
   Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp 3>/tmp/display >/tmp/xvfb.log 2>&1 &
   for _ in $(seq 100); do [ -s /tmp/display ] && break; sleep 0.1; done
-  [ -s /tmp/display ] || { echo "fresh-root.sh: Xvfb did not start:" >&2; cat /tmp/xvfb.log >&2; exit 1; }
+  if [ ! -s /tmp/display ]; then
+    echo "fresh-root.sh: Xvfb did not start:" >&2
+    cat /tmp/xvfb.log >&2
+    exit 1
+  fi
   local display
   display=:$(cat /tmp/display)
   mkdir -p "$root/tmp/.X11-unix" "$root/tmp/runtime"
@@ -148,14 +155,18 @@ inner() {
         apt-get install -y -qq ./build-deb/glidor_*.deb'
       # The menu entry the package installed, whatever its name.
       # shellcheck disable=SC2016 # the root's shell expands it
-      window "The menu entry" 'exec $(sed -n "s/^Exec=//p" $(dpkg -L glidor | grep "/applications/.*\.desktop$"))'
+      window "The menu entry" \
+        'exec $(sed -n "s/^Exec=//p" $(dpkg -L glidor | grep "/applications/.*\.desktop$"))'
       echo "== Debian $release: hardening-check, the desktop tests of the installed game"
       chroot "$root" "${env[@]}" bash /root/glidor/scripts/check-installed.sh /root/glidor/build
+      ;;
+    reprotest)
       echo "== Debian $release: reprotest, from /var/tmp/elsewhere/glidor-again"
       # Every variation but two that a root cannot make here: another user and
       # group need an account to build as, another host and domain name a
       # UTS namespace of reprotest's own.
-      chroot "$root" "${env[@]}" bash -c 'cd /var/tmp/elsewhere/glidor-again && bash scripts/setup.sh checks &&
+      chroot "$root" "${env[@]}" bash -c 'cd /var/tmp/elsewhere/glidor-again &&
+        bash scripts/setup.sh checks &&
         reprotest --vary=-user_group,-domain_host -c "bash scripts/package.sh" . "build-deb/*.deb"'
       ;;
     esac
