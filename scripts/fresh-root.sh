@@ -4,13 +4,16 @@
 #
 #   fresh-root.sh RELEASE STEP...
 #
-# RELEASE is a Debian suite (bookworm for 12, trixie for 13). The steps run in
-# the order given, in the same root:
+# RELEASE is a Debian suite: bookworm (12), trixie (13) or forky (testing). The
+# steps run in the order given, in the same root:
+#   lint     the format check of the C++ and the shell scripts (lint.sh)
 #   play     the play command, until the game's window is on the screen
 #   test     the test command, which must pass
-#   package  the package command; the package is installed with apt and started
-#            from its menu entry, and a second build of it, from a second clone
-#            in another folder, must give the same bytes
+#   package  the package command; the package is installed with apt, started
+#            from its menu entry, checked by hardening-check and by the desktop
+#            tests (those of test's build/, or built for it)
+#   reprotest  reprotest builds the package twice from a second clone, varying
+#            what Debian varies, and must get the same bytes
 # The game's windows open on an X server of this script's own.
 #
 # Needs root. The root is made with mmdebstrap and entered in a mount and PID
@@ -18,14 +21,17 @@
 # when this script ends, however it ends; the root's folder is removed too.
 set -euo pipefail
 top=$(cd "$(dirname "$0")/.." && pwd)
-usage() { echo "usage: $0 bookworm|trixie play|test|package..." >&2; exit 2; }
+usage() { echo "usage: $0 bookworm|trixie|forky lint|play|test|package|reprotest..." >&2; exit 2; }
 [ $# -ge 2 ] || usage
 release=$1
 shift
 for step in "$@"; do
-  case "$step" in play|test|package) ;; *) usage ;; esac
+  case "$step" in lint | play | test | package | reprotest) ;; *) usage ;; esac
 done
-[ "$(id -u)" -eq 0 ] || { echo "fresh-root.sh: needs root, to make a root file system and enter it" >&2; exit 2; }
+if [ "$(id -u)" -ne 0 ]; then
+  echo "fresh-root.sh: needs root, to make a root file system and enter it" >&2
+  exit 2
+fi
 
 # This machine's own tools: mmdebstrap and git make the root and the clones,
 # Xvfb and xwininfo show and find the game's window.
@@ -55,10 +61,17 @@ trap 'exit 1' INT TERM HUP
 
 root=$work/root
 echo "== Debian $release: a new minimal root"
-mmdebstrap --quiet --variant=minbase "$release" "$root"
+# The mirror's Release file of testing can be past its Valid-Until date; for
+# testing alone apt is told to take it all the same (in the root too).
+aptopts=()
+case "$release" in
+bookworm | trixie) ;;
+*) aptopts=(--aptopt='Acquire::Check-Valid-Until "false"') ;;
+esac
+mmdebstrap --quiet --variant=minbase "${aptopts[@]}" "$release" "$root"
 cp /etc/resolv.conf "$root/etc/resolv.conf"
 commit=$(git -C "$top" rev-parse HEAD)
-# The second clone, for the second build of the package, lies elsewhere.
+# The second clone, for reprotest, lies elsewhere and holds no build.
 for clone in root/glidor var/tmp/elsewhere/glidor-again; do
   git clone --quiet --no-hardlinks "$top" "$root/$clone"
   git -C "$root/$clone" checkout --quiet --detach "$commit"
@@ -81,19 +94,24 @@ inner() {
 
   # The X server; the root reaches it through its socket.
   Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp 3>/tmp/display >/tmp/xvfb.log 2>&1 &
-  local i
-  for i in $(seq 100); do [ -s /tmp/display ] && break; sleep 0.1; done
-  [ -s /tmp/display ] || { echo "fresh-root.sh: Xvfb did not start:" >&2; cat /tmp/xvfb.log >&2; exit 1; }
-  local display=:$(cat /tmp/display)
+  for _ in $(seq 100); do [ -s /tmp/display ] && break; sleep 0.1; done
+  if [ ! -s /tmp/display ]; then
+    echo "fresh-root.sh: Xvfb did not start:" >&2
+    cat /tmp/xvfb.log >&2
+    exit 1
+  fi
+  local display
+  display=:$(cat /tmp/display)
   mkdir -p "$root/tmp/.X11-unix" "$root/tmp/runtime"
   chmod 700 "$root/tmp/runtime"
   mount --bind /tmp/.X11-unix "$root/tmp/.X11-unix"
 
   # What a login on a new machine has; no locale is set, as on a minimal one.
   local path=/usr/local/sbin:/usr/local/bin:/usr/sbin:/usr/bin:/sbin:/bin
-  local env=(env -i PATH=$path HOME=/root)
+  local env=(env -i "PATH=$path" HOME=/root)
   # A desktop session's: a display, a runtime folder, the games on the path.
-  local desktop=(env -i PATH=$path:/usr/local/games:/usr/games HOME=/root DISPLAY="$display" XDG_RUNTIME_DIR=/tmp/runtime)
+  local desktop=(env -i "PATH=$path:/usr/local/games:/usr/games" HOME=/root DISPLAY="$display"
+    XDG_RUNTIME_DIR=/tmp/runtime)
 
   # Runs COMMAND in the root as a desktop session would, until the game's
   # window is on the screen, then closes the game. Installing and building
@@ -102,7 +120,7 @@ inner() {
     local what=$1 command=$2
     chroot "$root" "${desktop[@]}" bash -c "$command" >/tmp/run.log 2>&1 &
     local game=$!
-    for i in $(seq 1800); do
+    for _ in $(seq 1800); do
       if xwininfo -display "$display" -root -tree 2>/dev/null | grep -q '("glidor" "Glidor")'; then
         echo "$what: the game's window is open."
         kill "$game"
@@ -123,18 +141,33 @@ inner() {
       echo "== Debian $release: bash scripts/play.sh"
       window "The play command" 'cd /root/glidor && exec bash scripts/play.sh'
       ;;
+    lint)
+      echo "== Debian $release: bash scripts/lint.sh"
+      chroot "$root" "${env[@]}" bash -c 'cd /root/glidor && bash scripts/lint.sh'
+      ;;
     test)
       echo "== Debian $release: bash scripts/test.sh"
       chroot "$root" "${env[@]}" bash -c 'cd /root/glidor && bash scripts/test.sh'
       ;;
     package)
       echo "== Debian $release: bash scripts/package.sh, then apt install"
-      chroot "$root" "${env[@]}" bash -c 'cd /root/glidor && bash scripts/package.sh && apt-get install -y -qq ./build-deb/glidor_*.deb'
-      window "The menu entry" 'exec $(sed -n "s/^Exec=//p" /usr/share/applications/se.brickmakare.glidor.desktop)'
-      echo "== Debian $release: the package again, from /var/tmp/elsewhere/glidor-again"
-      chroot "$root" "${env[@]}" bash -c 'cd /var/tmp/elsewhere/glidor-again && bash scripts/package.sh >/dev/null'
-      chroot "$root" "${env[@]}" bash -c 'cmp /root/glidor/build-deb/glidor_*.deb /var/tmp/elsewhere/glidor-again/build-deb/glidor_*.deb'
-      echo "The two packages are the same, byte for byte."
+      chroot "$root" "${env[@]}" bash -c 'cd /root/glidor && bash scripts/package.sh &&
+        apt-get install -y -qq ./build-deb/glidor_*.deb'
+      # The menu entry the package installed, whatever its name.
+      # shellcheck disable=SC2016 # the root's shell expands it
+      window "The menu entry" \
+        'exec $(sed -n "s/^Exec=//p" $(dpkg -L glidor | grep "/applications/.*\.desktop$"))'
+      echo "== Debian $release: hardening-check, the desktop tests of the installed game"
+      chroot "$root" "${env[@]}" bash /root/glidor/scripts/check-installed.sh /root/glidor/build
+      ;;
+    reprotest)
+      echo "== Debian $release: reprotest, from /var/tmp/elsewhere/glidor-again"
+      # Every variation but two that a root cannot make here: another user and
+      # group need an account to build as, another host and domain name a
+      # UTS namespace of reprotest's own.
+      chroot "$root" "${env[@]}" bash -c 'cd /var/tmp/elsewhere/glidor-again &&
+        bash scripts/setup.sh checks &&
+        reprotest --vary=-user_group,-domain_host -c "bash scripts/package.sh" . "build-deb/*.deb"'
       ;;
     esac
   done
