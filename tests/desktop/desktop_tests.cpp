@@ -7,6 +7,8 @@
 #include <QRegularExpression>
 #include <QScreen>
 #include <QTest>
+#include <pictures.h>
+#include <set>
 
 static QString run(const QString &program, const QStringList &args)
 {
@@ -22,6 +24,41 @@ static QList<int> numbers(const QString &text, const QString &pattern)
     for (const auto &m : QRegularExpression(pattern).globalMatch(text))
         found << m.captured(1).toInt();
     return found;
+}
+
+// How far the tiles on the squares (4 bits each, square 1 lowest, 0 the gap) lie from home.
+static int distance(quint64 squares)
+{
+    int sum = 0;
+    for (int i = 0; i < 16; ++i)
+        if (const int t = squares >> 4 * i & 15)
+            sum += qAbs(i % 4 - (t - 1) % 4) + qAbs(i / 4 - (t - 1) / 4);
+    return sum;
+}
+
+// Arrow keys that put the tiles in order: a weighted A* search, quick but seldom the shortest.
+static QStringList solve(const quint64 squares)
+{
+    QHash<quint64, QStringList> path = { { squares, {} } }; // the keys to each board seen
+    std::set<std::pair<int, quint64>> open = { { 0, squares } };
+    quint64 s;
+    while (distance(s = open.begin()->second) != 0) {
+        open.erase(open.begin());
+        int g = 0; // the gap; an arrow moves the tile beside it into it, Right the one on its left
+        while (s >> 4 * g & 15)
+            ++g;
+        for (const auto &[to, key] :
+             { std::pair(g - 1, "Right"), { g + 1, "Left" }, { g - 4, "Down" }, { g + 4, "Up" } }) {
+            const quint64 next =
+                    (s & ~(15ull << (4 * to & 63))) | (s >> (4 * to & 63) & 15) << 4 * g;
+            if (to >= 0 && to < 16 && (to / 4 == g / 4 || to % 4 == g % 4)
+                && !path.contains(next)) {
+                path[next] = path[s] + QStringList{ key };
+                open.insert({ path[next].size() + 5 * distance(next), next });
+            }
+        }
+    }
+    return path[s];
 }
 
 class DesktopTests : public QObject
@@ -154,6 +191,44 @@ private slots:
               QString::number((m_menu + 48 + gap / 4 * 32) * scale), "click", "1" });
         QVERIFY(QTest::qWaitFor([&] { return board() != before; }, 20000));
         QVERIFY2(QTest::qWaitFor([&] { return !quiet(); }, 20000), "the move was not heard");
+        // At 1x the board is read off the screen, square by square against the game's own tile
+        // pictures, at home or away, and put in order by arrow keys; the last key, sent once all
+        // else is shown and quiet, must end the game with the long chime of a win, not the short
+        // slide of a move (0.9 s of sound, not 0.09 s).
+        const auto picture = [](int id) {
+            return glidor::pictures::picture(id).convertToFormat(QImage::Format_RGB32);
+        };
+        const auto tiles = [&] { // 0 until each square shows a tile or the gap
+            const QImage shot = board().convertToFormat(QImage::Format_RGB32);
+            quint64 squares = 0, seen = 0;
+            for (int i = 0; i < 16; ++i) {
+                int t = 15;
+                for (const QImage square = shot.copy(i % 4 * 32, i / 4 * 32, 32, 32); t > 0; --t)
+                    if (square == picture(100 + t) || square == picture(121 + t))
+                        break;
+                squares |= quint64(t) << 4 * i;
+                seen |= 1 << t;
+            }
+            return seen == 0xffff ? squares : 0;
+        };
+        if (scale == 1) {
+            quint64 now = 0;
+            QVERIFY(QTest::qWaitFor([&] { return (now = tiles()) != 0; }, 20000));
+            QStringList keys = solve(now);
+            const QString last = keys.takeLast();
+            for (int i = 0; i < keys.size(); i += 50)
+                run("xdotool",
+                    QStringList{ "key", "--window", m_window, "--delay", "10" } + keys.mid(i, 50));
+            QVERIFY(QTest::qWaitFor([&] { return distance(tiles()) == 1 && quiet(); }, 30000));
+            const qsizetype mark = heard.size();
+            run("xdotool", { "key", "--window", m_window, last });
+            QVERIFY2(QTest::qWaitFor([&] { return board() == start; }, 20000), "not solved");
+            const auto sound = [&] { // bytes of sound heard since the last key
+                quiet();
+                return heard.size() - mark - heard.mid(mark).count('\0');
+            };
+            QVERIFY2(QTest::qWaitFor([&] { return sound() > 4000; }, 20000), "no win heard");
+        }
         rec.close();
         run("xdotool", { "key", "--window", m_window, "alt+m" });
         QVERIFY(QTest::qWaitFor([&] { return windows().size() > 1; }, 20000)); // the menu too
