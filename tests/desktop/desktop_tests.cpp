@@ -219,7 +219,8 @@ private slots:
             for (int i = 0; i < keys.size(); i += 50)
                 run("xdotool",
                     QStringList{ "key", "--window", m_window, "--delay", "10" } + keys.mid(i, 50));
-            QVERIFY(QTest::qWaitFor([&] { return distance(tiles()) == 1 && quiet(); }, 30000));
+            QVERIFY2(QTest::qWaitFor([&] { return distance(tiles()) == 1 && quiet(); }, 30000),
+                     "the keys did not bring the board one move from order");
             const qsizetype mark = heard.size();
             run("xdotool", { "key", "--window", m_window, last });
             QVERIFY2(QTest::qWaitFor([&] { return board() == start; }, 20000), "not solved");
