@@ -19,7 +19,7 @@ play=(
 )
 package=(
   "${play[@]}"
-  file  # CPack finds the libraries the package depends on with dpkg-shlibdeps
+  file           # CPack finds the libraries the package depends on with dpkg-shlibdeps
   git            # the package's dates are the last commit's
 )
 tests=(

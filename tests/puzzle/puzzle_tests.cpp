@@ -126,14 +126,13 @@ TEST(Start, theSolvedBoardStandsOnThe32PixelGridClosedToTheMouseWithTheSkyBehind
     EXPECT_TRUE(g.s.seeded);
     EXPECT_EQ(g.shown(), InOrder);
     EXPECT_EQ(g.s.createdWhenSkyLowered, 16);
-    const int where[][3] = { { 1, 32, 32 },  { 4, 128, 32 },  { 6, 64, 64 },
-                             { 11, 96, 96 }, { 13, 32, 128 }, { 16, 128, 128 } };
-    for (const auto &[k, x, y] : where)
-        EXPECT_EQ(g.s.place[k], std::pair(x, y)) << "square " << k;
-    for (int k = 1; k <= 16; ++k)
-        EXPECT_TRUE(g.s.shown[k] && !g.s.open[k] && g.b.Squares[k].Column == (k - 1) % 4 + 1
-                    && g.b.Squares[k].Row == (k - 1) / 4 + 1)
+    for (int k = 1; k <= 16; ++k) {
+        const int column = (k - 1) % 4 + 1, row = (k - 1) / 4 + 1;
+        EXPECT_EQ(g.s.place[k], std::pair(32 * column, 32 * row)) << "square " << k;
+        EXPECT_TRUE(g.s.shown[k] && !g.s.open[k] && g.b.Squares[k].Column == column
+                    && g.b.Squares[k].Row == row)
                 << k;
+    }
 }
 
 // During a game a press slides the run between the square and the gap, an arrow the tile on its
