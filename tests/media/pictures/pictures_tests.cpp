@@ -59,9 +59,10 @@ private slots:
     }
 
     // Its tiles are held to the reviewed pixels above.
-    void theIconAtEverySizeIsTheSamePuzzleWithSkyInItsEmptyPlaceAndAt32TheDesignItself()
+    void theIconAtEverySizeIsTheSamePuzzleOnACloudySkyAndAt32TheDesignItself()
     {
         QList<int> sizes;
+        int darkest = 255, lightest = 0; // of the sky at 32
         for (const QImage &icon : glidor::pictures::icons()) {
             const int n = sizes.emplace_back(icon.width());
             // The inside of each tile, on average: yellow with some black.
@@ -78,10 +79,23 @@ private slots:
             const QRgb empty = icon.pixel(53 * n / 64, 53 * n / 64); // (26.5, 26.5) of the design
             QVERIFY2(qBlue(empty) >= 240 && qRed(empty) < 210,
                      qPrintable(QStringLiteral("size %1: no sky in the empty place").arg(n)));
+            // The design: pale blue around the tiles, with lighter patches.
+            for (int i = 0; n == 32 && i < 32 * 32; ++i) {
+                const int x = i % 32, y = i / 32;
+                const QRgb c = icon.pixel(x, y);
+                if (onIconTile(x, y, 32))
+                    continue;
+                QVERIFY2(qRed(c) >= 125 && qRed(c) <= 205 && qGreen(c) >= 185 && qGreen(c) <= 230
+                                 && qBlue(c) >= 240 && qGreen(c) > qRed(c),
+                         qPrintable(QStringLiteral("no pale blue sky at %1,%2").arg(x).arg(y)));
+                darkest = std::min(darkest, qGray(c));
+                lightest = std::max(lightest, qGray(c));
+            }
             if (n == 32)
                 QCOMPARE(icon, picture(1));
         }
         QCOMPARE(sizes, QList<int>({ 16, 24, 32, 48, 64, 128, 256 }));
+        QVERIFY2(lightest - darkest >= 20, "lighter patches of cloud");
     }
 
     void backgroundIsALightBlueSkyWithSoftCloudsAndNoSeam()
