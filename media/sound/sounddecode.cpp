@@ -18,14 +18,16 @@ namespace glidor::sound {
 // The file as libsndfile sees it: a view that keeps of the file's chunks
 // only what it decodes by: the header, "ds64" in RF64, "fmt " and the head of
 // "data", copied when they were checked, so the format it detects is the one we
-// let through whatever happens to the file meanwhile; then the rest of the file
-// from the sound data on. libsndfile gives up on a file whose chunks before its
-// sound data take over about 64 KiB in small pieces; the view has none.
+// let through whatever happens to the file meanwhile; then the sound data, and
+// nothing after them. libsndfile gives up on a file whose chunks before its
+// sound data take over about 64 KiB in small pieces, and a broken INFO list
+// after them can keep it busy for minutes on end; the view has neither.
 struct SoundFile::Source
 {
     int fd = -1;
     std::vector<unsigned char> head;
     sf_count_t data = 0; // where the view's bytes after `head` begin in the file
+    std::uint64_t dataBytes = 0; // as the file gives them, which it may not hold
     sf_count_t size = 0; // of the view
     sf_count_t pos = 0;
     ~Source() { ::close(fd); }
@@ -111,6 +113,7 @@ bool plainWave(SoundFile::Source &s)
         return false;
     const bool rf64 = is(h, "RF64");
     bool format = false;
+    std::uint64_t rf64DataBytes = ~0ull; // from "ds64", where the 32-bit size says -1
     std::uint64_t at = 12;
     for (std::uint64_t step = 0; step < MaxChunks; ++step) {
         const unsigned char *c = w.at(at);
@@ -120,6 +123,9 @@ bool plainWave(SoundFile::Source &s)
         const std::uint64_t next = at + 8 + size + (size & 1);
         if (is(c, "data")) {
             s.data = sf_count_t(at + 8);
+            // A header never closed, sizes 8 and 0, is played to the end of the file.
+            const bool unclosed = size == 0 && le(&s.head[4], 4) == 8;
+            s.dataBytes = unclosed ? ~0ull : rf64 && size == 0xFFFFFFFF ? rf64DataBytes : size;
             return format && keep(s, at, 8);
         }
         if (!format && next > MaxHeadBytes)
@@ -136,8 +142,13 @@ bool plainWave(SoundFile::Source &s)
                     || tag == 0x31;
             if (!format)
                 return false;
-        } else if (!format && rf64 && is(c, "ds64") && !keep(s, at, next - at)) {
-            return false; // RF64's true sizes
+        } else if (!format && rf64 && is(c, "ds64")) { // RF64's true sizes
+            const std::size_t from = s.head.size();
+            if (!keep(s, at, next - at))
+                return false;
+            if (size >= 16)
+                rf64DataBytes =
+                        le(&s.head[from + 16], 4) | std::uint64_t(le(&s.head[from + 20], 4)) << 32;
         }
         // libsndfile reads a "fact" chunk's frame count only into its log.
         at = next;
@@ -297,7 +308,8 @@ std::unique_ptr<SoundFile> SoundFile::open(const char *path)
         return nullptr;
     if (!plainWave(*s))
         return nullptr;
-    s->size = sf_count_t(s->head.size()) + std::max<sf_count_t>(st.st_size - s->data, 0);
+    const auto held = std::uint64_t(std::max<sf_count_t>(st.st_size - s->data, 0));
+    s->size = sf_count_t(s->head.size() + std::min(held, s->dataBytes));
 
     std::unique_ptr<SoundFile> f(new SoundFile);
     f->m_source = std::move(s);

@@ -48,6 +48,12 @@ a FIFO, not even opened | mkfifo sound | refused
 100 KB of 100-byte chunks between the format and the data
     | wave '""' 'c("junk", "x" x 92) x 1000' | 44100 mono
 an odd-sized chunk and its pad byte | wave 'c("junk", "odd")' | 44100 mono
+a header never closed, sizes 8 and 0, plays to the end
+    | wave && poke 4 '\10\0\0\0' && poke 40 '\0\0\0\0' | 44100 mono
+a broken INFO list after the data, where libsndfile would spin for minutes
+    | wave '""' '""'
+    '"INFOICMT\xbc" . "\xff" x 24 . "\x8f\x8f" . "\xff" x 79 . "\x8f\x8f\x8f\xff\xff\xff"'
+    | 44100 mono
 15 MB of bext before the format, a copy of none of it | wave 'c("bext", "x" x 15e6)' | 44100 mono
 RF64, its sizes in ds64, a chunk after its data
     | rf64=1 wave 'c("ds64", pack("QQQV", 0, 8820, 4410, 0))' '""' 'c("junk", "x" x 8000)'
