@@ -71,12 +71,6 @@ private slots:
         QTRY_VERIFY_WITH_TIMEOUT(
                 run("xprop", { "-root", "_NET_SUPPORTING_WM_CHECK" }).contains("window id"), 30000);
     }
-    void cleanup()
-    {
-        m_game.kill();
-        m_game.waitForFinished();
-    }
-
     void aGameInAWindowCentredWithItsFrameAndItsMenuEntrysClass_data()
     {
         QTest::addColumn<int>("scale");
@@ -89,18 +83,28 @@ private slots:
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
         for (const char *name : { "LANG", "LC_ALL", "LC_CTYPE" })
             env.remove(name);
-        env.insert("XDG_RUNTIME_DIR", m_runtime.path());
+        QTemporaryDir runtime;
+        env.insert("XDG_RUNTIME_DIR", runtime.path());
         env.insert("QT_SCALE_FACTOR", QString::number(scale));
         // No words of a sanitised build's own at exit.
         env.insert("LSAN_OPTIONS", env.value("LSAN_OPTIONS") + ":print_suppressions=0");
-        m_game.setProcessEnvironment(env);
-        m_game.start(qEnvironmentVariable("GLIDOR_PROGRAM", GLIDOR_PROGRAM), {});
+        QProcess game; // killed, should it still run, when the row ends
+        game.setProcessEnvironment(env);
+        game.start(qEnvironmentVariable("GLIDOR_PROGRAM", GLIDOR_PROGRAM), {});
+        const auto windows = [&] { // the game's windows on the screen
+            return run("xdotool",
+                       { "search", "--onlyvisible", "--pid", QString::number(game.processId()) })
+                    .split('\n', Qt::SkipEmptyParts);
+        };
         // Asked again until it answers: xdotool's own waiting (--sync) ends for good on an error
         // about a window of the game killed before, which is still going away.
         QVERIFY2(QTest::qWaitFor([&] { return !windows().isEmpty(); }, 30000), "no window");
-        m_window = windows().first();
-        run("xdotool", { "windowactivate", "--sync", m_window });
-        m_menu = int(grab().height()) / scale - 191; // the client area, 191 high, below the menu
+        const QString window = windows().first();
+        const auto grab = [&] {
+            return QGuiApplication::primaryScreen()->grabWindow(window.toULongLong()).toImage();
+        };
+        run("xdotool", { "windowactivate", "--sync", window });
+        const int menu = int(grab().height()) / scale - 191; // the client area is 191 high
         // The board and its frame pixel by pixel, in the window's own pixels, each shown as `scale`
         // by `scale` screen pixels of one kind: d and p the dark and the pale frame line, y the
         // yellow look of a tile at home or black, s sky (bluer than any tile). Two pixels of sky
@@ -123,7 +127,7 @@ private slots:
                         : in(32, 32, 159, 159) && !in(128, 128, 159, 159)      ? 'y'
                                                                                : 's';
                 for (int j = 0; j < scale * scale; ++j)
-                    if (kind(shot.pixel(x * scale + j % scale, (m_menu + y) * scale + j / scale))
+                    if (kind(shot.pixel(x * scale + j % scale, (menu + y) * scale + j / scale))
                         != wanted) {
                         why = QString::asprintf("at %d,%d not only %c", x, y, wanted);
                         return false;
@@ -136,10 +140,10 @@ private slots:
         // the screen.
         const auto centred = [&] { // x, y, width and height of the client window; left, right, top
                                    // and bottom of the frame
-            const QList<int> at = numbers(run("xwininfo", { "-id", m_window }),
+            const QList<int> at = numbers(run("xwininfo", { "-id", window }),
                                           "(?:Absolute upper-left [XY]|Width|Height): +(-?\\d+)");
             const QList<int> frame =
-                    numbers(run("xprop", { "-id", m_window, "_NET_FRAME_EXTENTS" }), "(\\d+)");
+                    numbers(run("xprop", { "-id", window, "_NET_FRAME_EXTENTS" }), "(\\d+)");
             const QSize screen = QGuiApplication::primaryScreen()->size();
             return at.size() + frame.size() == 8 && at[2] == 307 * scale
                     && qAbs(2 * at[0] + at[2] + frame[1] - frame[0] - screen.width()) <= 2
@@ -148,27 +152,27 @@ private slots:
         QVERIFY(QTest::qWaitFor(centred, 20000));
         // The task bar finds the menu entry by the window class, and shows an icon drawn for its
         // size.
-        QCOMPARE(run("xprop", { "-id", m_window, "WM_CLASS" }).section('"', 3, 3),
+        QCOMPARE(run("xprop", { "-id", window, "WM_CLASS" }).section('"', 3, 3),
                  run("grep", { "-oP", "(?<=^StartupWMClass=).*", GLIDOR_DESKTOP_ENTRY }).trimmed());
         if (scale == 1)
-            QCOMPARE(numbers(run("xprop", { "-id", m_window, "_NET_WM_ICON" }), "Icon \\((\\d+) x"),
+            QCOMPARE(numbers(run("xprop", { "-id", window, "_NET_WM_ICON" }), "Icon \\((\\d+) x"),
                      QList<int>({ 16, 24, 32, 48, 64, 128 }));
 
         // The first key, an arrow that moves nothing yet, loads the sound back end; Space deals, a
         // press beside the gap in its row moves a tile, and Avsluta ends the game, with nothing
         // printed on the way, no locale set.
         const auto board = [&] {
-            return grab().copy(32 * scale, (32 + m_menu) * scale, 128 * scale, 128 * scale);
+            return grab().copy(32 * scale, (32 + menu) * scale, 128 * scale, 128 * scale);
         };
         const auto soundLoaded = [&] {
-            QFile maps(QStringLiteral("/proc/%1/maps").arg(m_game.processId()));
+            QFile maps(QStringLiteral("/proc/%1/maps").arg(game.processId()));
             return maps.open(QIODevice::ReadOnly) && maps.readAll().contains("glidor-sound.so");
         };
         QVERIFY2(!soundLoaded(), "the sound back end was loaded before any input");
-        run("xdotool", { "key", "--window", m_window, "Right" });
+        run("xdotool", { "key", "--window", window, "Right" });
         QVERIFY(QTest::qWaitFor(soundLoaded, 20000));
         const QImage start = board();
-        run("xdotool", { "key", "--window", m_window, "space" });
+        run("xdotool", { "key", "--window", window, "space" });
         QVERIFY(QTest::qWaitFor([&] { return board() != start; }, 20000));
         // What the sound server plays, from its sink's monitor (its only source): the press waits
         // for a quiet 0.3 s, past the deal's own sound, and the move must then be heard.
@@ -187,8 +191,8 @@ private slots:
                        != 's')
             ++gap;
         run("xdotool",
-            { "mousemove", "--window", m_window, QString::number((48 + (gap ^ 1) % 4 * 32) * scale),
-              QString::number((m_menu + 48 + gap / 4 * 32) * scale), "click", "1" });
+            { "mousemove", "--window", window, QString::number((48 + (gap ^ 1) % 4 * 32) * scale),
+              QString::number((menu + 48 + gap / 4 * 32) * scale), "click", "1" });
         QVERIFY(QTest::qWaitFor([&] { return board() != before; }, 20000));
         QVERIFY2(QTest::qWaitFor([&] { return !quiet(); }, 20000), "the move was not heard");
         // At 1x the board is read off the screen, square by square against the game's own tile
@@ -218,11 +222,11 @@ private slots:
             const QString last = keys.takeLast();
             for (int i = 0; i < keys.size(); i += 50)
                 run("xdotool",
-                    QStringList{ "key", "--window", m_window, "--delay", "10" } + keys.mid(i, 50));
+                    QStringList{ "key", "--window", window, "--delay", "10" } + keys.mid(i, 50));
             QVERIFY2(QTest::qWaitFor([&] { return distance(tiles()) == 1 && quiet(); }, 30000),
                      "the keys did not bring the board one move from order");
             const qsizetype mark = heard.size();
-            run("xdotool", { "key", "--window", m_window, last });
+            run("xdotool", { "key", "--window", window, last });
             QVERIFY2(QTest::qWaitFor([&] { return board() == start; }, 20000), "not solved");
             const auto sound = [&] { // bytes of sound heard since the last key
                 quiet();
@@ -231,30 +235,13 @@ private slots:
             QVERIFY2(QTest::qWaitFor([&] { return sound() > 4000; }, 20000), "no win heard");
         }
         rec.close();
-        run("xdotool", { "key", "--window", m_window, "alt+m" });
+        run("xdotool", { "key", "--window", window, "alt+m" });
         QVERIFY(QTest::qWaitFor([&] { return windows().size() > 1; }, 20000)); // the menu too
         run("xdotool", { "key", "a" }); // to the menu, which holds the keyboard
-        QVERIFY(m_game.waitForFinished(20000) && m_game.exitStatus() == QProcess::NormalExit
-                && m_game.exitCode() == 0);
-        QCOMPARE(m_game.readAllStandardError(), QByteArray());
+        QVERIFY(game.waitForFinished(20000) && game.exitStatus() == QProcess::NormalExit
+                && game.exitCode() == 0);
+        QCOMPARE(game.readAllStandardError(), QByteArray());
     }
-
-private:
-    QStringList windows() const // the game's windows on the screen
-    {
-        return run("xdotool",
-                   { "search", "--onlyvisible", "--pid", QString::number(m_game.processId()) })
-                .split('\n', Qt::SkipEmptyParts);
-    }
-    QImage grab() const
-    {
-        return QGuiApplication::primaryScreen()->grabWindow(m_window.toULongLong()).toImage();
-    }
-
-    QProcess m_game;
-    QTemporaryDir m_runtime;
-    QString m_window;
-    int m_menu = 0;
 };
 
 QTEST_MAIN(DesktopTests)
