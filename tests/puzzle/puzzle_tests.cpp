@@ -14,12 +14,6 @@ namespace {
 
 using namespace glidor;
 
-// The middle of the draws that pick `square`.
-float drawFor(int square)
-{
-    return (static_cast<float>(square) - 0.5f) / 16;
-}
-
 // What the window shows: pictures, open squares, the controls, the counter and the sounds heard.
 struct Screen : WindowOps
 {
@@ -30,16 +24,16 @@ struct Screen : WindowOps
     std::string counter = "0", sounds;
     std::deque<float> draws; // past these, each draw picks the gap, which moves nothing
 
+    static float drawFor(int square) { return (float(square) - 0.5f) / 16; } // its draws' middle
     void seedRandom() override { seeded = true; }
     float drawRandom() override
     {
         ++drawsMade;
         drawsSeenByPlayer += counterShown;
-        const float r = draws.empty()
-                ? drawFor(int(std::find(picture.begin() + 1, picture.end(), 0) - picture.begin()))
-                : draws.front();
-        if (!draws.empty())
-            draws.pop_front();
+        if (draws.empty())
+            return drawFor(int(std::find(picture.begin() + 1, picture.end(), 0) - picture.begin()));
+        const float r = draws.front();
+        draws.pop_front();
         return r;
     }
     // A new control takes the mouse.
@@ -95,7 +89,7 @@ struct Game
     void deal(std::initializer_list<int> squares)
     {
         for (int k : squares)
-            s.draws.push_back(drawFor(k));
+            s.draws.push_back(Screen::drawFor(k));
         p.cmdBlanda_Click();
     }
     void act(const std::string &what) // "press K", "key Right", "key 36"

@@ -162,29 +162,22 @@ private slots:
         QTest::addColumn<QString>("after");
         // Before the first deal no arrow moves, nor any press; the help stays shown through the
         // keys, a click on one of its lines hides it, a press there and a release off it do not.
-        row("start | Right, Shift+Down, Ctrl+Left, Alt+Up | 16 on 0");
-        row("start | click 1, click 2, double 4 | 16 on 0");
-        row("start help | click 4 imgBild16 | 16 on 0");
+        row("start | Right, Shift+Down, Ctrl+Left, Alt+Up, click 1, click 2, double 4 | 16 on 0");
         row("start help | press 1 lblHur3, release 1 lblHur5 | 16 on 0 help");
         // In a game an arrow slides a tile, whatever Shift, Ctrl or Alt; an arrow off the board
         // checks the board, here in order.
-        row("deal | Shift+Right | 15 off 1: Bricka 15, fel plats, 1 flyttning");
-        row("deal | Ctrl+Down, Alt+Down | 8 off 2");
+        row("deal | Shift+Right, Alt+Down | 11 off 2: Bricka 11, fel plats, 2 flyttningar");
         row("deal | Left | 16 on 1");
         row("deal help | Ctrl+Down | 12 off 1 help");
         // Every mouse button moves; a double-click is two presses, the second on the gap. A press
         // with the help shown only hides it, the second of a double-click moves, and wins.
-        row("deal | click 1, click 2 imgBild8, click 4 imgBild4 | 4 off 3");
         row("deal | double 1, double 2 imgBild8, double 4 imgBild4 | 4 off 6");
         row("deal help | click 2 | 16 off 0");
-        row("deal help | double 4 | 12 off 1");
         row("near help | double 1 imgBild16 | 16 on 2");
-        // After a game the arrows still move, silently; the gap takes presses, the others none.
+        // After a game the arrows still move, silently.
         row("win away | Right, Shift+Right, Ctrl+Down, Alt+Left | 11 on 0");
-        row("win away | click 1 imgBild16, double 4, click 2 | 16 on 0");
         // The button keeps the focus until a deal, and then the board has it: Space, Return and
         // Enter deal, a press on the button deals unless it only hides the help, Tab leads back.
-        row("start | Space | 12 off 1");
         row("start help | Return | 12 off 1 help");
         row("start | Enter | 12 off 1");
         row("start help | click 1 cmdBlanda | 16 on 0");
@@ -206,7 +199,6 @@ private slots:
         // three the pressed tile), the win, the last move of a burst however many it skipped,
         // the help, and nothing for a key that moves nothing.
         row("start | Alt+M, B | 12 off 1: Nytt spel");
-        row("deal | click 1 imgBild13 | 13 off 1: Bricka 13, fel plats, 3 flyttningar");
         row("far | click 1 imgBild13, click 1 imgBild16 | 16 on 3: Bricka 15, på sin plats. Löst "
             "på 6 flyttningar");
         row("near | Up | 16 on 2: Bricka 12, på sin plats. Löst på 1 flyttning");
@@ -351,7 +343,6 @@ private slots:
         row("Qt's options | -platform offscreen | ingen skärm hittades (DISPLAY saknas)");
         row("8 bits | DISPLAY=x8 QT_QPA_PLATFORM=xcb | skärmen har bara 256 färger");
         row("15 bits, no locale | DISPLAY=x15 QT_QPA_PLATFORM=xcb XDG_RUNTIME_DIR=@ | ");
-        row("C locale | QT_QPA_PLATFORM=offscreen XDG_RUNTIME_DIR=@ LANG=C | ");
     }
     void start()
     {
