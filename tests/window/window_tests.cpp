@@ -207,7 +207,7 @@ private slots:
         row("deal | Alt+H, H | 16 off 0 help: Blanda brickorna Flytta tillbaka dom igen genom att "
             "klicka på den eller de brickor du vill flytta eller använd piltangenterna. Lycka "
             "till!");
-        row("near | Left | 12 off 1: nothing");
+        row("near | Esc, Left | 12 off 1: nothing");
     }
     void input()
     {
@@ -239,12 +239,13 @@ private slots:
         QVERIFY(w->minimumSize() == w->maximumSize()
                 && !(w->windowFlags() & Qt::WindowMaximizeButtonHint));
         deal({ 12, 11 }); // tile 12 down to square 16, then tile 11 right to square 12
-        // Each menu and its items, + for a check mark, ! for a shortcut; the help lines one below
-        // the other at their own tops; then what a screen reader finds.
+        // Each menu and its items, + for a check mark, - when off, ! for a shortcut; the help lines
+        // one below the other at their own tops; then what a screen reader finds.
         QStringList seen = { w->windowTitle() };
         for (QAction *top : w->menuBar()->actions())
             for (QAction *item : QList<QAction *>{ top } + top->menu()->actions())
                 seen << item->text() + (item->isChecked() ? "+" : "")
+                                + (item->isEnabled() ? "" : "-")
                                 + (item->shortcut().isEmpty() ? "" : "!");
         for (const QLabel *line : get("fraHur")->findChildren<QLabel *>())
             seen << QString::asprintf("%d,%d %dx%d", line->x(), line->y(), line->width(),
@@ -264,7 +265,7 @@ private slots:
         QCOMPARE(seen.join("; ")
                          .remove(QRegularExpression("Bricka |, på sin plats"))
                          .replace(", fel plats", " away"),
-                 " Glidor av Brickmakare; &Meny; &Blanda; ; &Avsluta; &Inställningar; &Ljud+; "
+                 " Glidor av Brickmakare; &Meny; &Blanda-; ; &Avsluta; &Inställningar; &Ljud+; "
                  "&Hjälp; &Hur man gör; 1,20 304x20; 1,47 304x20; 1,73 304x20; 1,100 304x20; "
                  "1,127 304x20; 1,153 304x20; 1; 2; 3; 4; 5; 6; 7; 8; 9; 10; Tom ruta; 11 away; "
                  "13; 14; 15; 12 away; Antal; Flyttningar; Antal flyttningar: 0; Blanda");
