@@ -10,6 +10,8 @@
 #include <pictures.h>
 #include <set>
 
+using glidor::pictures::picture;
+
 static QString run(const QString &program, const QStringList &args)
 {
     QProcess p;
@@ -199,11 +201,8 @@ private slots:
         // pictures, at home or away, and put in order by arrow keys; the last key, sent once all
         // else is shown and quiet, must end the game with the long chime of a win, not the short
         // slide of a move (0.9 s of sound, not 0.09 s).
-        const auto picture = [](int id) {
-            return glidor::pictures::picture(id).convertToFormat(QImage::Format_RGB32);
-        };
         const auto tiles = [&] { // 0 until each square shows a tile or the gap
-            const QImage shot = board().convertToFormat(QImage::Format_RGB32);
+            const QImage shot = board().convertToFormat(QImage::Format_RGB32); // the tiles'
             quint64 squares = 0, seen = 0;
             for (int i = 0; i < 16; ++i) {
                 int t = 15;
