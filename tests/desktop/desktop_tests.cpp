@@ -197,12 +197,12 @@ private slots:
               QString::number((menu + 48 + gap / 4 * 32) * scale), "click", "1" });
         QVERIFY(QTest::qWaitFor([&] { return board() != before; }, 20000));
         QVERIFY2(QTest::qWaitFor([&] { return !quiet(); }, 20000), "the move was not heard");
-        // At 1x the board is read off the screen, square by square against the game's own tile
-        // pictures, at home or away, and put in order by arrow keys; the last key, sent once all
-        // else is shown and quiet, must end the game with the long chime of a win, not the short
-        // slide of a move (0.9 s of sound, not 0.09 s).
+        // The board is read off the screen, a window pixel for each `scale` by `scale` block,
+        // square by square against the game's own tile pictures, at home or away, and put in order
+        // by arrow keys; the last key, sent once all else is shown and quiet, must end the game
+        // with the long chime of a win, not the short slide of a move (0.9 s of sound, not 0.09 s).
         const auto tiles = [&] { // 0 until each square shows a tile or the gap
-            const QImage shot = board().convertToFormat(QImage::Format_RGB32); // the tiles'
+            const QImage shot = board().scaled(128, 128).convertToFormat(QImage::Format_RGB32);
             quint64 squares = 0, seen = 0;
             for (int i = 0; i < 16; ++i) {
                 int t = 15;
@@ -214,25 +214,23 @@ private slots:
             }
             return seen == 0xffff ? squares : 0;
         };
-        if (scale == 1) {
-            quint64 now = 0;
-            QVERIFY(QTest::qWaitFor([&] { return (now = tiles()) != 0; }, 20000));
-            QStringList keys = solve(now);
-            const QString last = keys.takeLast();
-            for (int i = 0; i < keys.size(); i += 50)
-                run("xdotool",
-                    QStringList{ "key", "--window", window, "--delay", "10" } + keys.mid(i, 50));
-            QVERIFY2(QTest::qWaitFor([&] { return distance(tiles()) == 1 && quiet(); }, 30000),
-                     "the keys did not bring the board one move from order");
-            const qsizetype mark = heard.size();
-            run("xdotool", { "key", "--window", window, last });
-            QVERIFY2(QTest::qWaitFor([&] { return board() == start; }, 20000), "not solved");
-            const auto sound = [&] { // bytes of sound heard since the last key
-                quiet();
-                return heard.size() - mark - heard.mid(mark).count('\0');
-            };
-            QVERIFY2(QTest::qWaitFor([&] { return sound() > 4000; }, 20000), "no win heard");
-        }
+        quint64 now = 0;
+        QVERIFY(QTest::qWaitFor([&] { return (now = tiles()) != 0; }, 20000));
+        QStringList keys = solve(now);
+        const QString last = keys.takeLast();
+        for (int i = 0; i < keys.size(); i += 50)
+            run("xdotool",
+                QStringList{ "key", "--window", window, "--delay", "10" } + keys.mid(i, 50));
+        QVERIFY2(QTest::qWaitFor([&] { return distance(tiles()) == 1 && quiet(); }, 30000),
+                 "the keys did not bring the board one move from order");
+        const qsizetype mark = heard.size();
+        run("xdotool", { "key", "--window", window, last });
+        QVERIFY2(QTest::qWaitFor([&] { return board() == start; }, 20000), "not solved");
+        const auto sound = [&] { // bytes of sound heard since the last key
+            quiet();
+            return heard.size() - mark - heard.mid(mark).count('\0');
+        };
+        QVERIFY2(QTest::qWaitFor([&] { return sound() > 4000; }, 20000), "no win heard");
         rec.close();
         run("xdotool", { "key", "--window", window, "alt+m" });
         QVERIFY(QTest::qWaitFor([&] { return windows().size() > 1; }, 20000)); // the menu too
