@@ -242,16 +242,17 @@ private slots:
                 && !(w->windowFlags() & Qt::WindowMaximizeButtonHint));
         deal({ 12, 11 }); // tile 12 down to square 16, then tile 11 right to square 12
         // Each menu and its items, + for a check mark, - when off, ! for a shortcut; the help lines
-        // one below the other at their own tops; then what a screen reader finds.
+        // one below the other at their own tops, then the panel, over the client area and past
+        // it on every side; then what a screen reader finds.
         QStringList seen = { w->windowTitle() };
         for (QAction *top : w->menuBar()->actions())
             for (QAction *item : QList<QAction *>{ top } + top->menu()->actions())
                 seen << item->text() + (item->isChecked() ? "+" : "")
                                 + (item->isEnabled() ? "" : "-")
                                 + (item->shortcut().isEmpty() ? "" : "!");
-        for (const QLabel *line : get("fraHur")->findChildren<QLabel *>())
-            seen << QString::asprintf("%d,%d %dx%d", line->x(), line->y(), line->width(),
-                                      line->height());
+        for (const QWidget *box : get("fraHur")->findChildren<QWidget *>() + QList{ get("fraHur") })
+            seen << QString::asprintf("%d,%d %dx%d", box->x(), box->y(), box->width(),
+                                      box->height());
         std::function<void(QAccessibleInterface *)> walk = [&](QAccessibleInterface *node) {
             const QString name = node->text(QAccessible::Name);
             if (!node->state().invisible && name.isEmpty() && node->role() != QAccessible::MenuBar)
@@ -269,7 +270,8 @@ private slots:
                          .replace(", fel plats", " away"),
                  " Glidor av Brickmakare; &Meny; &Blanda-; ; &Avsluta; &Inställningar; &Ljud+; "
                  "&Hjälp; &Hur man gör; 1,20 304x20; 1,47 304x20; 1,73 304x20; 1,100 304x20; "
-                 "1,127 304x20; 1,153 304x20; 1; 2; 3; 4; 5; 6; 7; 8; 9; 10; Tom ruta; 11 away; "
+                 "1,127 304x20; 1,153 304x20; -2,-8 312x204; 1; 2; 3; 4; 5; 6; 7; 8; 9; 10; Tom "
+                 "ruta; 11 away; "
                  "13; 14; 15; 12 away; Antal; Flyttningar; Antal flyttningar: 0; Blanda");
         // The sound switch: a check mark, and the words a screen reader says.
         QAccessibleInterface *ljud = a11y(item("mnuLjud"));
