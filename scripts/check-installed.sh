@@ -35,4 +35,4 @@ trap 'bash scripts/sound-server.sh stop "$sound"; rm -rf "$sound"' EXIT
 bash scripts/sound-server.sh start "$sound"
 export PULSE_SERVER="unix:$sound/native" XDG_RUNTIME_DIR=$sound
 export GLIDOR_PROGRAM=/usr/games/glidor # the link the package installs
-ctest --test-dir "$build" -R '^(desktop_tests|wayland_client)$' --output-on-failure
+ctest --test-dir "$build" -R '^(desktop_tests|wayland_client|window_start)$' --output-on-failure

@@ -1,6 +1,5 @@
 // Drives the real window through Qt's window-system entry points: input, focus, what a screen
-// reader hears, colours and a whole game; the messages held back at start, and the program started
-// where it cannot open its window.
+// reader hears, colours and a whole game; and the messages held back at start.
 #include <QtTest>
 #include <QtWidgets>
 #include <qpa/qplatformaccessibility.h>
@@ -329,62 +328,6 @@ private slots:
         while (expected.size() <= logged)
             expected << "#" + QString::number(expected.size() - 1);
         QCOMPARE(out.filter(QRegularExpression("^(#|Detected)")), expected); // Qt may say more
-    }
-    // The program itself, started where it cannot open its window, and where it can.
-    void start_data()
-    {
-        // Each row: a name; settings made after the display and locale variables are unset, then
-        // arguments; and the line it ends with, or nothing when it runs. DISPLAY=xN: an X server of
-        // N bits a pixel, started for the row; @: a private runtime folder, where Wayland finds no
-        // socket.
-        QTest::addColumn<QString>("said");
-        row("no display |  | ingen skärm hittades (DISPLAY saknas)");
-        row("no X server | DISPLAY=:4711 | ingen kontakt med skärmen :4711");
-        row("Wayland | QT_QPA_PLATFORM=wayland DISPLAY=:4711 XDG_RUNTIME_DIR=@ | ingen kontakt med "
-            "Wayland-skärmen");
-        row("no such platform | QT_QPA_PLATFORM=nosuch DISPLAY=:4711 | fönsterplattformen "
-            "\"nosuch\" finns inte");
-        // Qt's own options are not the game's: -platform on the command line changes nothing.
-        row("Qt's options | -platform offscreen | ingen skärm hittades (DISPLAY saknas)");
-        row("8 bits | DISPLAY=x8 QT_QPA_PLATFORM=xcb | skärmen har bara 256 färger");
-        row("15 bits, no locale | DISPLAY=x15 QT_QPA_PLATFORM=xcb XDG_RUNTIME_DIR=@ | ");
-    }
-    void start()
-    {
-        QFETCH(QString, said);
-        const QString run = given(1);
-        const bool fails = !said.isEmpty();
-        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        for (const char *name : { "DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM",
-                                  "XDG_RUNTIME_DIR", "LANG", "LC_ALL", "LC_CTYPE" })
-            env.remove(name);
-        QTemporaryDir runtime;
-        QProcess xvfb;
-        QStringList args;
-        for (const QString &word : run.split(' ', Qt::SkipEmptyParts)) {
-            QString value = word.section('=', 1).replace('@', runtime.path());
-            if (word.startsWith("DISPLAY=x")) { // the server tells which display it took
-                xvfb.start("Xvfb", { "-displayfd", "1", "-screen", "0", "640x480" + value });
-                value = xvfb.waitForReadyRead(20000) ? ":" + xvfb.readAllStandardOutput().trimmed()
-                                                     : "";
-            }
-            if (word.contains('='))
-                env.insert(word.section('=', 0, 0), value);
-            else
-                args << word;
-        }
-        QProcess glidor;
-        glidor.setProcessEnvironment(env);
-        glidor.start(GLIDOR_EXE, args);
-        QCOMPARE(glidor.waitForFinished(fails ? 20000 : 1500), fails);
-        glidor.kill(); // one that fails ends by itself, with status 1, not by a signal
-        glidor.waitForFinished();
-        QCOMPARE(glidor.exitStatus() == QProcess::NormalExit ? glidor.exitCode() : -1,
-                 fails ? 1 : -1);
-        QCOMPARE(QString::fromUtf8(glidor.readAllStandardError()),
-                 fails ? "glidor: kan inte öppna fönstret: " + said + "\n" : QString());
-        xvfb.kill();
-        xvfb.waitForFinished();
     }
 };
 
