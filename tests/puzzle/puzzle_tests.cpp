@@ -65,8 +65,7 @@ struct Game
     {
         std::erase(text, ' ');
         for (int k = 1; k <= 16; ++k) {
-            const char c = text.at(std::size_t(k - 1));
-            const int tile = c == '_' ? 16 : std::stoi(std::string(1, c), nullptr, 16);
+            const int tile = int(std::string_view("123456789abcdef_").find(text.at(k - 1u))) + 1;
             b.Squares[k].Tile = tile;
             s.picture[k] = tile == 16 ? 0 : pictureId(k, tile);
             b.EmptySquare = tile == 16 ? std::uint8_t(k) : b.EmptySquare;

@@ -46,7 +46,6 @@ class WindowTest : public QObject
     Q_OBJECT
     FrmGlidor *w = nullptr;
     Script script;
-    QStringList &sounds = script.sounds;
     int leaked = 0; // presses that got past the controls to the client area
 
     bool eventFilter(QObject *, QEvent *e) override
@@ -71,7 +70,7 @@ class WindowTest : public QObject
     {
         script.deals = squares;
         qobject_cast<QPushButton *>(get("cmdBlanda"))->click();
-        sounds.clear();
+        script.sounds.clear();
     }
     void away(const std::function<void()> &meanwhile = [] {}) // another window active for a while
     {
@@ -104,7 +103,7 @@ class WindowTest : public QObject
         script.deals = QList<int>(501, 12);
         for (int i = 2; i < 501; i += 2)
             script.deals[i] = 16;
-        sounds.clear();
+        script.sounds.clear();
         sent = {};
         for (const QString &step : input.split(", ", Qt::SkipEmptyParts)) {
             const QStringList words = step.split(' ');
@@ -217,7 +216,7 @@ private slots:
         // keeps its presses.
         const QString said = sent.spoken.isEmpty() ? "nothing" : sent.spoken.last();
         QCOMPARE(QString::asprintf("%d %s %d", gap(), get("cmdBlanda")->isEnabled() ? "on" : "off",
-                                   int(sounds.size()))
+                                   int(script.sounds.size()))
                          + (get("fraHur")->isVisible() ? " help" : "")
                          + (leaked ? ", a press got past a square" : "")
                          + (after.contains(':') ? ": " + said : ""),
