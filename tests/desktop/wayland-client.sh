@@ -15,10 +15,9 @@ for _ in $(seq 50); do [ -S "$run/glidor-test" ] && break; sleep 0.1; done
 # The protocol log shows the window's requests; the program must still be running at the end,
 # having printed nothing, with no locale set. Without a title bar of Qt's own, the sizes asked for
 # are the window's.
-status=0
-env -u DISPLAY -u LANG -u LC_ALL -u LC_CTYPE WAYLAND_DISPLAY=glidor-test QT_QPA_PLATFORM=wayland \
-  WAYLAND_DEBUG=1 QT_WAYLAND_DISABLE_WINDOWDECORATION=1 \
-  timeout 4 "$program" >/dev/null 2>"$run/log" || status=$?
+status=$(env -u DISPLAY -u LANG -u LC_ALL -u LC_CTYPE WAYLAND_DISPLAY=glidor-test \
+  QT_QPA_PLATFORM=wayland WAYLAND_DEBUG=1 QT_WAYLAND_DISABLE_WINDOWDECORATION=1 \
+  timeout 4 "$program" >/dev/null 2>"$run/log"; echo $?)
 { [ "$status" -eq 124 ] && ! grep -v '^\[' "$run/log"; } || fail "status $status, or words printed"
 grep -q 'wl_surface[@#][0-9]*\.attach(wl_buffer' "$run/log" || fail "no frame was shown"
 app_id=$(sed -n 's/.*set_app_id("\(.*\)")/\1/p' "$run/log")

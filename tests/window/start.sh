@@ -25,7 +25,8 @@ expect() {
 }
 expect 'ingen skärm hittades (DISPLAY saknas)'
 expect 'ingen kontakt med skärmen :4711' DISPLAY=:4711
-expect 'ingen kontakt med Wayland-skärmen' QT_QPA_PLATFORM=wayland DISPLAY=:4711 XDG_RUNTIME_DIR="$run"
+expect 'ingen kontakt med Wayland-skärmen' QT_QPA_PLATFORM=wayland DISPLAY=:4711 \
+  XDG_RUNTIME_DIR="$run"
 expect 'fönsterplattformen "nosuch" finns inte' QT_QPA_PLATFORM=nosuch DISPLAY=:4711
 # Qt's own options are not the game's: -platform on the command line changes nothing.
 expect 'ingen skärm hittades (DISPLAY saknas)' -platform offscreen

@@ -39,14 +39,11 @@ GSM 6.10 | sox -n -r 8000 -e gsm-full-rate -c 1 -t wav sound synth .1 sine 500 |
 MP3 in a WAVE | printf 'RIFF\377\0\0\0WAVEfmt \36\0\0\0\125\0\1\0\104\254\0\0\200\76\0\0' >sound
     && printf '\1\0\0\0\14\0\1\0\2\0\0\0\240\1\1\0\161\5data\377\377\0\0' >>sound
     && seq 9999 >>sound | refused
-a rate far above the server's limit
-    | sox -n -r $((2 * rate_max)) -t wav sound synth .1 sine 500 | refused
+twice the server's top rate | sox -n -r $((2 * rate_max)) -t wav sound synth .1 sine 500 | refused
 a FIFO, not even opened | mkfifo sound | refused
 100,000 empty chunks before the format | wave 'c("junk", "") x 100000' | 44100 mono
-4000 ten-byte entries of INFO
-    | wave 'c("LIST", "INFO" . c("ICMT", "abcdefghi\0") x 4000)' | 44100 mono
-100 KB of 100-byte chunks between the format and the data
-    | wave '""' 'c("junk", "x" x 92) x 1000' | 44100 mono
+4000 ten-byte INFO entries | wave 'c("LIST", "INFO" . c("ICMT", "abcdefghi\0") x 4000)' | 44100 mono
+1000 100-byte chunks between format and data | wave '""' 'c("junk", "x" x 92) x 1000' | 44100 mono
 an odd-sized chunk and its pad byte | wave 'c("junk", "odd")' | 44100 mono
 a header never closed, sizes 8 and 0, plays to the end
     | wave && poke 4 '\10\0\0\0' && poke 40 '\0\0\0\0' | 44100 mono
@@ -58,8 +55,7 @@ a broken INFO list after the data, where libsndfile would spin for minutes
 RF64, its sizes in ds64, a chunk after its data
     | rf64=1 wave 'c("ds64", pack("QQQV", 0, 8820, 4410, 0))' '""' 'c("junk", "x" x 8000)'
     | 44100 mono
-a chunk of 4 GiB, its pad byte included, before the format
-    | wave '"junk" . pack("V", 2 ** 32 - 1)' | refused
+4 GiB of chunk and pad byte before the format | wave '"junk" . pack("V", 2 ** 32 - 1)' | refused
 no format before 16 MiB | wave 'c("bext", "x" x (2 ** 24 - 20))' | refused
 )";
 

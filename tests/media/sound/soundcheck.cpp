@@ -11,25 +11,17 @@
 #include <thread>
 #include <unistd.h>
 
-namespace {
-
-rusage usage(int who)
-{
-    rusage r;
-    getrusage(who, &r);
-    return r;
-}
-
-long long cpuUs(const rusage &r)
-{
-    return (r.ru_utime.tv_sec + r.ru_stime.tv_sec) * 1000000LL + r.ru_utime.tv_usec
-            + r.ru_stime.tv_usec;
-}
-
-} // namespace
-
 int main(int argc, char *argv[])
 {
+    const auto usage = [](int who) {
+        rusage r;
+        getrusage(who, &r);
+        return r;
+    };
+    const auto cpuUs = [](const rusage &r) {
+        return (r.ru_utime.tv_sec + r.ru_stime.tv_sec) * 1000000LL + r.ru_utime.tv_usec
+                + r.ru_stime.tv_usec;
+    };
     // The game's toolkit runs threads of its own by the first cue; a process's first thread costs
     // milliseconds more.
     std::thread([] {}).join();
