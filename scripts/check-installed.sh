@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # Checks the installed package as a Debian maintainer would: hardening-check on
-# its program and sound module, then the desktop tests of a test build (BUILD_DIR, of
-# scripts/test.sh; they are built there if need be) played against the
-# installed game instead of the build's.
+# its program and sound module, then the desktop and start tests of a test build
+# (BUILD_DIR, of scripts/test.sh; they are built there if need be) played against
+# the installed game instead of the build's.
 #   check-installed.sh BUILD_DIR
 set -euo pipefail
 cd "$(dirname "$0")/.."

@@ -11,7 +11,7 @@
 #   test     the test command, which must pass
 #   package  the package command; the package is installed with apt, started
 #            from its menu entry, checked by hardening-check and by the desktop
-#            tests (those of test's build/, or built for it)
+#            and start tests (those of test's build/, or built for it)
 #   reprotest  reprotest builds the package twice from a second clone, varying
 #            what Debian varies, and must get the same bytes
 # The game's windows open on an X server of this script's own.
@@ -157,7 +157,7 @@ inner() {
       # shellcheck disable=SC2016 # the root's shell expands it
       window "The menu entry" \
         'exec $(sed -n "s/^Exec=//p" $(dpkg -L glidor | grep "/applications/.*\.desktop$"))'
-      echo "== Debian $release: hardening-check, the desktop tests of the installed game"
+      echo "== Debian $release: hardening-check, the desktop and start tests of the installed game"
       chroot "$root" "${env[@]}" bash /root/glidor/scripts/check-installed.sh /root/glidor/build
       ;;
     reprotest)

@@ -44,8 +44,7 @@ static QStringList solve(const quint64 squares)
     QHash<quint64, QStringList> path = { { squares, {} } }; // the keys to each board seen
     std::set<std::pair<int, quint64>> open = { { 0, squares } };
     quint64 s;
-    while (distance(s = open.begin()->second) != 0) {
-        open.erase(open.begin());
+    while (distance(s = open.extract(open.begin()).value().second) != 0) {
         int g = 0; // the gap; an arrow moves the tile beside it into it, Right the one on its left
         while (s >> 4 * g & 15)
             ++g;
