@@ -77,9 +77,9 @@ wave() {
 // 10 ms windows, filled with whole periods of the tones A, B, C and D: 500, 1000, 1500 and 2000 Hz.
 constexpr int Rate = 44100, Window = Rate / 100;
 
-// Every case's folder: soundcheck with the back end beside it; Move.wav "B100 A200", Done.wav
-// "C300", Warm.wav, silence that loads the back end first where a case's timing needs it; the
-// decoys (D) in work/, where it runs. `resolver [SECONDS]`, in a case with network and mount
+// Every case's folder, made for it: soundcheck with the back end beside it; Move.wav "B100 A200",
+// Done.wav "C300", Warm.wav, silence that loads the back end first where a case's timing needs it;
+// the decoys (D) in work/, where it runs. `resolver [SECONDS]`, in a case with network and mount
 // namespaces of its own, names the sound server by host and answers its lookups never (one gives
 // up after SECONDS, or glibc's 10 s); at the end it prints how many lookups it got (a port for
 // each, shared by its retries). Its binds stay in the case's namespace: / is made private, or in a
@@ -87,8 +87,8 @@ constexpr int Rate = 44100, Window = Rate / 100;
 // sound plays: about 200 ms. At its end a case lets a hung server go on and removes its folder (Qt
 // cannot remove a Latin-1 name).
 const QString Prelude =
-        "set -e\ncp '" SOUNDCHECK_PATH "' . && ln -s '" SOUND_MODULE_PATH "' . && BUILD='" BUILD_DIR
-        "' && start='bash " SOUND_SERVER_SCRIPT R"( start'
+        "set -e\ncd \"$(mktemp -d)\" && cp '" SOUNDCHECK_PATH "' . && ln -s '" SOUND_MODULE_PATH
+        "' . && BUILD='" BUILD_DIR "' && start='bash " SOUND_SERVER_SCRIPT R"( start'
 tone() { sox -n -r 44100 -b 16 -c 1 "$1" synth "$3" sine "$2" vol .5; }
 tone b.wav 1000 .1 && tone a.wav 500 .2 && sox b.wav a.wav Move.wav
 tone Done.wav 1500 .3 && tone Warm.wav 0 .05
@@ -233,7 +233,8 @@ private slots:
         rusage usage[2];
         getrusage(RUSAGE_SELF, &usage[0]);
         auto file = glidor::sound::SoundFile::open(QFile::encodeName(dir.filePath("sound")));
-        std::size_t frames = 0, channels = file ? file->format().sample.channels : 0;
+        const auto format = file ? file->format() : glidor::sound::StreamFormat{};
+        std::size_t frames = 0, channels = format.sample.channels;
         std::vector<float> chunk(333 * channels);
         bool silent = true;
         for (std::size_t n; file && (n = file->read(chunk.data(), 333)) > 0; frames += n)
@@ -244,16 +245,14 @@ private slots:
         // Checking a file costs little memory, whatever its chunks hold.
         QVERIFY(getrusage(RUSAGE_SELF, &usage[1]) == 0
                 && usage[1].ru_maxrss - usage[0].ru_maxrss < 4096);
-        QCOMPARE(bool(file), fields[2] != "refused");
-        if (!file)
-            return;
         char positions[PA_CHANNEL_MAP_SNPRINT_MAX];
-        pa_channel_map_snprint(positions, sizeof positions, &file->format().map);
-        QCOMPARE(QString::number(file->format().sample.rate) + ' ' + positions
-                         + (silent ? " silent" : ""),
+        pa_channel_map_snprint(positions, sizeof positions, &format.map);
+        QCOMPARE(file ? QString::number(format.sample.rate) + ' ' + positions
+                                 + (silent ? " silent" : "")
+                      : "refused",
                  fields[2]);
         // ADPCM and GSM pad their last blocks.
-        const std::size_t tenth = file->format().sample.rate / 10;
+        const std::size_t tenth = format.sample.rate / 10;
         QVERIFY2(frames >= tenth && frames < tenth + 1024, qPrintable(QString::number(frames)));
     }
 
@@ -267,9 +266,7 @@ private slots:
         const bool resolver = fields.size() > 4;
         if (resolver && m_unshare.isEmpty())
             QSKIP("Not root, and no user namespace here to give the case a resolver of its own");
-        QTemporaryDir box;
         QProcess game;
-        game.setWorkingDirectory(box.path());
         m_recorder.readAll(); // what came before this case
         QByteArray recording;
         QStringList command = (resolver ? m_unshare : QStringList())
