@@ -23,19 +23,17 @@ struct Screen : WindowOps
     int drawsMade = 0, drawsSeenByPlayer = 0;
     bool seeded = false, controls = true, mark = true, counterShown = true;
     std::string counter = "0", sounds;
-    std::deque<float> draws; // past these, each draw picks the gap, which moves nothing
+    std::deque<int> draws; // squares; past these, each draw picks the gap, which moves nothing
 
-    static float drawFor(int square) { return (float(square) - 0.5f) / 16; } // its draws' middle
     void seedRandom() override { seeded = true; }
-    float drawRandom() override
+    float drawRandom() override // the middle of a square's draws
     {
         ++drawsMade;
         drawsSeenByPlayer += counterShown;
-        if (draws.empty())
-            return drawFor(int(std::find(picture.begin() + 1, picture.end(), 0) - picture.begin()));
-        const float r = draws.front();
-        draws.pop_front();
-        return r;
+        int k = int(std::find(picture.begin() + 1, picture.end(), 0) - picture.begin());
+        if (!draws.empty())
+            k = draws.front(), draws.pop_front();
+        return (float(k) - 0.5f) / 16;
     }
     // A new control takes the mouse.
     void createSquare(int k) override { open[k] = true; }
@@ -88,8 +86,7 @@ struct Game
     }
     void deal(std::initializer_list<int> squares)
     {
-        for (int k : squares)
-            s.draws.push_back(Screen::drawFor(k));
+        s.draws = squares;
         p.cmdBlanda_Click();
     }
     void act(const std::string &what) // "press K...", "key Right...", "key 36"

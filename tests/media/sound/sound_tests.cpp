@@ -24,8 +24,7 @@ namespace {
 // sox's WAVE the channel mask is at byte 40, a float file's first sample at 58.
 const char *const Files = R"(
 8-bit mono at 8 kHz | sox -n -r 8000 -b 8 -c 1 -t wav sound synth .1 sine 500 | 8000 mono
-six 24-bit channels with no mask come in WAVE's order
-    | sox -n -r 48000 -b 24 -c 6 -t wavpcm sound synth .1 sine 500
+six channels, no mask: WAVE's order | sox -n -r 48000 -b 24 -c 6 -t wavpcm sound synth .1 sine 500
     | 48000 front-left,front-right,front-center,lfe,rear-left,rear-right
 a channel mask of the file's own is kept
     | sox -n -r 96000 -b 24 -c 2 -t wav sound synth .1 sine 500 && poke 40 '\0\6\0\0'
@@ -45,10 +44,8 @@ a FIFO, not even opened | mkfifo sound | refused
 4000 ten-byte INFO entries | wave 'c("LIST", "INFO" . c("ICMT", "abcdefghi\0") x 4000)' | 44100 mono
 1000 100-byte chunks between format and data | wave '""' 'c("junk", "x" x 92) x 1000' | 44100 mono
 an odd-sized chunk and its pad byte | wave 'c("junk", "odd")' | 44100 mono
-a header never closed, sizes 8 and 0, plays to the end
-    | wave && poke 4 '\10\0\0\0' && poke 40 '\0\0\0\0' | 44100 mono
-a broken INFO list after the data, where libsndfile would spin for minutes
-    | wave '""' '""'
+an unclosed header plays to the end | wave && poke 4 '\10\0\0\0' && poke 40 '\0\0\0\0' | 44100 mono
+a broken INFO list after the data, where libsndfile would spin for minutes | wave '""' '""'
     '"INFOICMT\xbc" . "\xff" x 24 . "\x8f\x8f" . "\xff" x 79 . "\x8f\x8f\x8f\xff\xff\xff"'
     | 44100 mono
 15 MB of bext before the format, a copy of none of it | wave 'c("bext", "x" x 15e6)' | 44100 mono
@@ -204,11 +201,9 @@ private slots:
                  0);
         qputenv("SERVER", QFile::encodeName(m_server.path()));
         qputenv("PULSE_SERVER", "unix:" + QFile::encodeName(m_server.filePath("native")));
-        // One recording for all cases, in parec's 16-bit 44.1 kHz: a new one takes a second to
-        // start.
-        m_recorder.start(
-                "parec",
-                { "-d", "@DEFAULT_MONITOR@", "--raw", "--channels=1", "--latency-msec=10" });
+        // One recording for all cases, in parec's 16-bit 44.1 kHz, from the sink's monitor (the
+        // server's only source): a new one takes a second to start.
+        m_recorder.start("parec", { "--raw", "--channels=1", "--latency-msec=10" });
         QVERIFY(m_recorder.waitForReadyRead(10000));
     }
 
@@ -276,16 +271,15 @@ private slots:
         // The recording flows while the event loop runs; a recorder that lost its server starts
         // again. After the game ends, 200 ms more of it bring the last of the sound.
         qsizetype end = -1;
-        QVERIFY(QTest::qWaitFor(
-                [&] {
-                    recording += m_recorder.readAll();
-                    if (m_recorder.state() == QProcess::NotRunning)
-                        m_recorder.start();
-                    if (end < 0 && game.state() == QProcess::NotRunning)
-                        end = recording.size();
-                    return end >= 0 && recording.size() >= end + Rate / 5 * 2;
-                },
-                20000));
+        const auto heardToTheEnd = [&] {
+            recording += m_recorder.readAll();
+            if (m_recorder.state() == QProcess::NotRunning)
+                m_recorder.start();
+            if (end < 0 && game.state() == QProcess::NotRunning)
+                end = recording.size();
+            return end >= 0 && recording.size() >= end + Rate / 5 * 2;
+        };
+        QVERIFY(QTest::qWaitFor(heardToTheEnd, 20000));
         const QString h = heard(recording, fields[3].startsWith('#'));
         const QByteArray out = game.readAllStandardError();
         QVERIFY2(game.exitStatus() == QProcess::NormalExit && game.exitCode() == 0 && out.isEmpty(),
