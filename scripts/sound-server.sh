@@ -2,9 +2,12 @@
 # Starts or stops a private PulseAudio server whose one output is a null sink, for the sound tests.
 #
 #   sound-server.sh start DIR [IDLE]  starts it with its socket, log and home in
-#                                     DIR; then PULSE_SERVER=unix:DIR/native
-#                                     reaches it. With IDLE it also ends by
-#                                     itself IDLE seconds after its last client.
+#                                     DIR (made 0700, so it can be a runtime
+#                                     folder too), in place of one an earlier
+#                                     run left there; then
+#                                     PULSE_SERVER=unix:DIR/native reaches it.
+#                                     With IDLE it also ends by itself IDLE
+#                                     seconds after its last client.
 #   sound-server.sh stop DIR          stops it
 #
 # Its null sink, glidor, is the default sink: what a client plays can be recorded
@@ -18,7 +21,8 @@ idle=${3:--1}
 
 case "$action" in
 start)
-  mkdir -p "$dir"
+  [ ! -f "$dir/pid" ] || bash "$0" stop "$dir"
+  mkdir -p -m 700 "$dir"
   dir=$(cd "$dir" && pwd)
   # A home and runtime folder of its own keep it away from any user's server.
   # -n skips the default set-up; running as root needs no --system for a

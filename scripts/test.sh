@@ -6,16 +6,8 @@ bash scripts/setup.sh tests
 
 jobs=$(nproc)
 
-# Every game a test starts plays into a PulseAudio server of our own with a
-# null sink, never on this machine's speakers; it runs for the tests and is
-# stopped however they end. (The sound tests start one more, to record from.)
-sound_dir=$(mktemp -d /tmp/glidor-sound.XXXXXX)
-trap 'bash scripts/sound-server.sh stop "$sound_dir"; rm -rf "$sound_dir"' EXIT
-bash scripts/sound-server.sh start "$sound_dir"
-export PULSE_SERVER="unix:$sound_dir/native"
-# A desktop session always has a runtime folder; CI may not, and Qt warns without one.
-export XDG_RUNTIME_DIR=${XDG_RUNTIME_DIR:-$sound_dir}
-
+# ctest starts a sound server of the tests' own (tests/CMakeLists.txt), so no
+# test plays on this machine's speakers.
 cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo -DBUILD_TESTING=ON
 cmake --build build -j"$jobs"
 (cd build && ctest --output-on-failure -j"$jobs")
