@@ -6,15 +6,21 @@
 #
 # RELEASE is a Debian suite: bookworm (12), trixie (13) or forky (testing). The
 # steps run in the order given, in the same root:
-#   lint     the format check of the C++ and the shell scripts (lint.sh)
+#   package  the package command in the brand-new root, so that the build has
+#            nothing but build-essential and the Build-Depends of
+#            debian/control (and passes its build-time tests); then lintian on
+#            the .changes, which must report no error or warning; the package
+#            installed with apt and started from its menu entry; autopkgtest
+#            on the installed package; and piuparts, which installs, removes
+#            and purges it in a minimal root of its own
 #   play     the play command, until the game's window is on the screen
+#   lint     the format check of the C++ and the shell scripts (lint.sh)
 #   test     the test command, which must pass
-#   package  the package command; the package is installed with apt, started
-#            from its menu entry, checked by hardening-check and by the desktop
-#            and start tests (those of test's build/, or built for it)
-#   reprotest  reprotest builds the package twice from a second clone, varying
-#            what Debian varies, and must get the same bytes
-# The game's windows open on an X server of this script's own.
+#   reprotest  reprotest builds the source package of the package step twice,
+#            varying what Debian varies, and must get the same bytes
+# package and play prove what they install only in a brand-new root: either
+# comes first or not at all. The game's windows open on an X server of this
+# script's own.
 #
 # Needs root. The root is made with mmdebstrap and entered in a mount and PID
 # namespace of its own, so every mount and every process made in it is gone
@@ -27,6 +33,9 @@ release=$1
 shift
 for step in "$@"; do
   case "$step" in lint | play | test | package | reprotest) ;; *) usage ;; esac
+done
+for step in "${@:2}"; do
+  case "$step" in package | play) echo "fresh-root.sh: $step must come first" >&2; exit 2 ;; esac
 done
 if [ "$(id -u)" -ne 0 ]; then
   echo "fresh-root.sh: needs root, to make a root file system and enter it" >&2
@@ -70,12 +79,13 @@ bookworm | trixie) ;;
 esac
 mmdebstrap --quiet --variant=minbase "${aptopts[@]}" "$release" "$root"
 cp /etc/resolv.conf "$root/etc/resolv.conf"
-commit=$(git -C "$top" rev-parse HEAD)
-# The second clone, for reprotest, lies elsewhere and holds no build.
-for clone in root/glidor var/tmp/elsewhere/glidor-again; do
-  git clone --quiet --no-hardlinks "$top" "$root/$clone"
-  git -C "$root/$clone" checkout --quiet --detach "$commit"
-done
+if [ "$1" = package ]; then
+  # piuparts's own minimal root, made as the first one was.
+  mmdebstrap --quiet --variant=minbase "${aptopts[@]}" "$release" "$root/var/tmp/piuparts-base"
+  cp /etc/resolv.conf "$root/var/tmp/piuparts-base/etc/resolv.conf"
+fi
+git clone --quiet --no-hardlinks "$top" "$root/root/glidor"
+git -C "$root/root/glidor" checkout --quiet --detach "$(git -C "$top" rev-parse HEAD)"
 echo "== Debian $release: commit $(git -C "$top" log -1 --format='%h %s')"
 
 # The rest runs inside the namespace. PID 1 there is the shell below; when it
@@ -150,24 +160,38 @@ inner() {
       chroot "$root" "${env[@]}" bash -c 'cd /root/glidor && bash scripts/test.sh'
       ;;
     package)
-      echo "== Debian $release: bash scripts/package.sh, then apt install"
-      chroot "$root" "${env[@]}" bash -c 'cd /root/glidor && bash scripts/package.sh &&
-        apt-get install -y -qq ./build-deb/glidor_*.deb'
+      echo "== Debian $release: bash scripts/package.sh, in the brand-new root"
+      chroot "$root" "${env[@]}" bash -c 'cd /root/glidor && bash scripts/package.sh'
+      echo "== Debian $release: lintian, apt install, the menu entry, autopkgtest, piuparts"
+      # shellcheck disable=SC2016 # the root's shell expands it
+      chroot "$root" "${env[@]}" bash -c 'cd /root/glidor && bash scripts/setup.sh checks &&
+        lintian --pedantic -I --fail-on error,warning build-deb/glidor_*.changes &&
+        apt-get install -y -qq ./build-deb/glidor_*_amd64.deb'
       # The menu entry the package installed, whatever its name.
       # shellcheck disable=SC2016 # the root's shell expands it
       window "The menu entry" \
         'exec $(sed -n "s/^Exec=//p" $(dpkg -L glidor | grep "/applications/.*\.desktop$"))'
-      echo "== Debian $release: hardening-check, the desktop and start tests of the installed game"
-      chroot "$root" "${env[@]}" bash /root/glidor/scripts/check-installed.sh /root/glidor/build
+      # autopkgtest's null runner tests on the root itself, piuparts in a copy
+      # of its own base; of piuparts's long log, one line says it passed.
+      chroot "$root" "${env[@]}" bash -c "set -e; cd /root/glidor
+        autopkgtest build-deb/glidor_*_amd64.changes -- null
+        if ! piuparts -d $release --existing-chroot=/var/tmp/piuparts-base --keep-sources-list \\
+           build-deb/glidor_*_amd64.deb >/tmp/piuparts.log 2>&1; then
+          tail -n 60 /tmp/piuparts.log
+          exit 1
+        fi
+        grep 'PASS: All tests' /tmp/piuparts.log"
       ;;
     reprotest)
-      echo "== Debian $release: reprotest, from /var/tmp/elsewhere/glidor-again"
+      echo "== Debian $release: reprotest on the source package"
       # Every variation but two that a root cannot make here: another user and
       # group need an account to build as, another host and domain name a
-      # UTS namespace of reprotest's own.
-      chroot "$root" "${env[@]}" bash -c 'cd /var/tmp/elsewhere/glidor-again &&
-        bash scripts/setup.sh checks &&
-        reprotest --vary=-user_group,-domain_host -c "bash scripts/package.sh" . "build-deb/*.deb"'
+      # UTS namespace of reprotest's own. The build-time tests are left out:
+      # what they prove does not vary, and faked times would only slow them.
+      chroot "$root" "${env[@]}" bash -c 'cd /root/glidor && bash scripts/setup.sh checks &&
+        reprotest --vary=-user_group,-domain_host --auto-preset-expr \
+          "_.str_replace.build_command(\"dpkg-buildpackage\", \"DEB_BUILD_OPTIONS=nocheck dpkg-buildpackage -Pnocheck\")" \
+          build-deb/glidor_*.dsc'
       ;;
     esac
   done
