@@ -22,7 +22,8 @@ idle=${3:--1}
 case "$action" in
 start)
   [ ! -f "$dir/pid" ] || bash "$0" stop "$dir"
-  mkdir -p -m 700 "$dir"
+  mkdir -p "$dir"
+  chmod 700 "$dir"
   dir=$(cd "$dir" && pwd)
   # A home and runtime folder of its own keep it away from any user's server.
   # -n skips the default set-up; running as root needs no --system for a
