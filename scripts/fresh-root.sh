@@ -145,7 +145,9 @@ inner() {
     return 1
   }
 
+  local began
   for step in "$@"; do
+    began=$SECONDS
     case "$step" in
     play)
       echo "== Debian $release: bash scripts/play.sh"
@@ -194,6 +196,7 @@ inner() {
           build-deb/glidor_*.dsc'
       ;;
     esac
+    echo "== Debian $release: $step took $((SECONDS - began)) s"
   done
 }
 # In the background, so that a signal to this script ends it at once.
