@@ -191,8 +191,9 @@ void PrintTo(const Slide &t, std::ostream *os)
 }
 
 // During a game a press slides the run between the square and the gap, an arrow the tile on its
-// side of the gap. Every press sounds, even one that moves nothing; a key that points off the
-// board does nothing. A board found in order ends the game.
+// side of the gap. Every press sounds, even one that moves nothing. A key that points past the
+// first or last square does nothing; one that points past the end of a row names a square in the
+// next row, which is a press out of line with the gap. A board found in order ends the game.
 const Slide slides[] = {
     { "one tile right", GapOn4, Press{ 3 }, GapOn3, 1, Sounds{ Move }, Button::Off },
     { "two tiles right", GapOn4, Press{ 2 }, GapOn2, 2, Sounds{ Move }, Button::Off },
@@ -232,6 +233,8 @@ const Slide slides[] = {
       Sounds{}, Button::Off },
     { "Left, Up with the gap on 16: off the board", Swapped, Keys{ KeyLeft, KeyUp }, Swapped, 0,
       Sounds{}, Button::Off },
+    { "Left with the gap on 4: square 5, out of line, sounds", GapOn4, Keys{ KeyLeft }, GapOn4, 0,
+      Sounds{ Move }, Button::Off },
     { "tile 1 alone away: not won", Tile1Away, Press{ 6 }, Tile1Away, 0, Sounds{ Move },
       Button::Off },
     { "tile 15 alone away: not won", Tile15Away, Press{ 6 }, Tile15Away, 0, Sounds{ Move },
