@@ -188,7 +188,9 @@ void Puzzle::cmdBlanda_Click()
 void Puzzle::Form_KeyDown(int keyCode)
 {
     // Signed 16-bit arithmetic with no bounds test: the target lies in -3..20,
-    // and MoveTile ignores what falls off the board.
+    // and MoveTile ignores what falls off the board. A target past the end of a
+    // row is a square in the next one, out of line with the gap: a press that
+    // sounds and moves nothing.
     const auto gap = static_cast<std::int16_t>(m_board.EmptySquare);
     std::int16_t target;
     switch (keyCode) {

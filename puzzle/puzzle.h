@@ -9,7 +9,7 @@
 
 namespace glidor {
 
-// One square of the board. The fields are whole numbers held in doubles.
+// One square of the board: whole numbers held in doubles, the game's own type for them (see Board).
 struct SquareRec
 {
     double Column = 0;
@@ -17,15 +17,17 @@ struct SquareRec
     double Tile = 0; // 1..15, or 16 for the gap
 };
 
-// Truth values of the game's own state.
+// Truth values as the game's own state holds them: true is -1, all bits set, not a C++ bool.
 constexpr std::int16_t True = -1;
 constexpr std::int16_t False = 0;
 
-// Virtual-key codes of the arrow keys, as the window's key handler receives them.
+// Virtual-key codes of the arrow keys: the window's key handler translates Qt's arrow keys into
+// these before it hands them to Form_KeyDown.
 enum ArrowKey : int { KeyLeft = 37, KeyUp = 38, KeyRight = 39, KeyDown = 40 };
 
-// The board state: the window-level variables that the rules work on, under
-// the game's own names. The window owns it; only the rules change it.
+// The board state: the window-level variables that the rules work on, under the game's own names
+// and with their own types (bytes, 16-bit integers, doubles), so the rules compute exactly as the
+// game always has. The window owns it; only the rules change it.
 struct Board
 {
     std::array<SquareRec, 17> Squares{}; // index 0 is not a square and keeps its zeros
@@ -33,7 +35,7 @@ struct Board
     std::uint8_t RandomSquare = 0;
     std::int16_t Solved = False;
     double MoveCount = 0;
-    double LoopIndex = 0;
+    double LoopIndex = 0; // the loop counter all the rules share, window-level like the rest
 };
 
 // True when squares a and b (1..16) of the laid-out board share a side: next

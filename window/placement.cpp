@@ -1,5 +1,4 @@
-// Opens a window centred on its screen with its frame, which a window manager adds only once the
-// window is mapped.
+// Centres a window on its screen, frame included, once a window manager has framed it.
 #include "placement.h"
 
 #include <QEvent>

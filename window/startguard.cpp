@@ -48,11 +48,12 @@ QString reasonFromHeldMessages()
             reason = text;
         }
     };
+    // The display's name follows the words, as in "could not connect to display :4711".
+    const QLatin1String noDisplay("could not connect to display");
     for (const HeldMessage &message : std::as_const(*heldMessages)) {
         const QString &text = message.text;
-        if (const qsizetype at = text.indexOf(QLatin1String("could not connect to display"));
-            at >= 0) {
-            const QString display = text.mid(at + 28).trimmed();
+        if (const qsizetype at = text.indexOf(noDisplay); at >= 0) {
+            const QString display = text.mid(at + noDisplay.size()).trimmed();
             offer(4,
                   display.isEmpty() ? QStringLiteral("ingen skärm hittades (DISPLAY saknas)")
                                     : QStringLiteral("ingen kontakt med skärmen ") + display);
@@ -118,9 +119,9 @@ void installStartGuard()
 
 void releaseStartGuard()
 {
-    // Qt's X11 back end has no way to paint on a screen of 256 colours or
-    // fewer: the window would stay black while every paint prints a warning.
-    // Fifteen bits and more it paints on.
+    // Qt's X11 back end has no way to paint on a screen of 256 colours (8 bits
+    // a pixel): the window would stay black while every paint prints a warning.
+    // Fifteen bits and more it paints on, so every depth below that is refused.
     if (const QScreen *screen = QGuiApplication::primaryScreen(); screen && screen->depth() < 15)
         failToOpen(QStringLiteral("skärmen har bara %1 färger").arg(1LL << screen->depth()));
     // Passed on under the lock, so a message logged meanwhile on another

@@ -13,8 +13,8 @@ namespace glidor {
 void installStartGuard();
 
 // Call once the application object exists. A screen the window cannot be
-// painted on (256 colours or fewer) ends the program the same way; otherwise
-// the held messages are passed on, in order, and so is every later one.
+// painted on (fewer than 15 bits a pixel) ends the program the same way;
+// otherwise the held messages are passed on, in order, and so is every later one.
 void releaseStartGuard();
 
 } // namespace glidor

@@ -7,13 +7,41 @@
 #include <algorithm>
 #include <chrono>
 #include <deque>
-#include <map>
 #include <sstream>
 #include <thread>
+#include <variant>
+#include <vector>
 
 namespace {
 
 using namespace glidor;
+
+// The sounds a player hears, told apart by the file the window is asked to play.
+enum class Sound { Move, Done, OtherFile };
+using Sounds = std::vector<Sound>;
+constexpr Sound Move = Sound::Move, Done = Sound::Done;
+void PrintTo(Sound sound, std::ostream *os)
+{
+    *os << (sound == Move ? "Move.wav" : sound == Done ? "Done.wav" : "another file");
+}
+
+// The shuffle button, back on once a game is over.
+enum class Button { Off, On };
+void PrintTo(Button button, std::ostream *os)
+{
+    *os << (button == Button::On ? "on" : "off");
+}
+
+// What the player does: squares pressed with the mouse, or key codes struck, one after another.
+struct Press : std::vector<int>
+{
+    using vector::vector;
+};
+struct Keys : std::vector<int>
+{
+    using vector::vector;
+};
+using Input = std::variant<Press, Keys>;
 
 // What the window shows: pictures, open squares, the controls, the counter and the sounds heard.
 struct Screen : WindowOps
@@ -22,7 +50,8 @@ struct Screen : WindowOps
     std::array<bool, 17> open{};
     int drawsMade = 0, drawsSeenByPlayer = 0;
     bool seeded = false, controls = true, mark = true, counterShown = true;
-    std::string counter = "0", sounds;
+    std::string counter = "0";
+    Sounds sounds;
     std::deque<int> draws; // squares; past these, each draw picks the gap, which moves nothing
 
     void seedRandom() override { seeded = true; }
@@ -48,7 +77,11 @@ struct Screen : WindowOps
     void enableShuffleControls(bool on) override { controls = on; }
     void setCounterText(const std::string &text) override { counter = text; }
     void showCounter(bool on) override { counterShown = on; }
-    void startSound(Cue cue) override { sounds += cueFileName(cue)[0]; }
+    void startSound(Cue cue) override
+    {
+        const std::string file = cueFileName(cue);
+        sounds.push_back(file == "Move.wav" ? Move : file == "Done.wav" ? Done : Sound::OtherFile);
+    }
 };
 
 struct Game
@@ -58,29 +91,34 @@ struct Game
     Puzzle p{ b, s };
     Game() { p.Form_Load(); }
 
-    // Lays out a board written as below, as a window would show it.
-    void boardFrom(std::string text)
+    // Lays out a board written row by row, "1 2 3 4 / 5 6 7 8 / 9 10 11 12 / 13 14 15 _" with "_"
+    // for the gap, as a window would show it.
+    void boardFrom(const std::string &text)
     {
-        std::erase(text, ' ');
-        for (int k = 1; k <= 16; ++k) {
-            const int tile = int(std::string_view("123456789abcdef_").find(text.at(k - 1u))) + 1;
+        std::istringstream words(text);
+        int k = 0;
+        for (std::string word; words >> word;) {
+            if (word == "/" || ++k > 16)
+                continue;
+            const int tile = word == "_" ? 16 : std::stoi(word);
             b.Squares[k].Tile = tile;
             s.picture[k] = tile == 16 ? 0 : pictureId(k, tile);
             b.EmptySquare = tile == 16 ? std::uint8_t(k) : b.EmptySquare;
         }
+        EXPECT_EQ(k, 16) << "squares written in " << text;
     }
-    // The board as its pictures show it; "?" for a picture not of the board's tile in its look
-    // there.
+    // The board as its pictures show it, written as boardFrom reads it; "?" for a picture that is
+    // not the board's tile in its look there.
     std::string shown() const
     {
         std::string text;
         for (int k = 1; k <= 16; ++k) {
             const auto [number, home] = pictureContent(s.picture[k]);
             const int tile = int(b.Squares[k].Tile);
-            text += tile == 16 && !number                   ? '_'
-                    : tile == number && home == (tile == k) ? "0123456789abcdef"[tile]
-                                                            : '?';
-            text += k % 4 || k == 16 ? "" : " ";
+            text += tile == 16 && !number                   ? "_"
+                    : tile == number && home == (tile == k) ? std::to_string(tile)
+                                                            : "?";
+            text += k == 16 ? "" : k % 4 ? " " : " / ";
         }
         return text;
     }
@@ -89,100 +127,157 @@ struct Game
         s.draws = squares;
         p.cmdBlanda_Click();
     }
-    void act(const std::string &what) // "press K...", "key Right...", "key 36"
+    void act(const Input &input)
     {
-        const std::map<std::string, int> keys{
-            { "Left", KeyLeft }, { "Up", KeyUp }, { "Right", KeyRight }, { "Down", KeyDown }
-        };
-        std::istringstream args(what.substr(what.find(' ') + 1));
-        for (std::string arg; args >> arg;) {
-            if (what.starts_with("press")) {
-                p.MoveTile(std::int16_t(std::stoi(arg)));
+        if (const Press *press = std::get_if<Press>(&input)) {
+            for (int k : *press) {
+                p.MoveTile(std::int16_t(k));
                 p.CheckSolved();
-            } else {
-                p.Form_KeyDown(keys.contains(arg) ? keys.at(arg) : std::stoi(arg));
             }
+        } else {
+            for (int code : std::get<Keys>(input))
+                p.Form_KeyDown(code);
         }
     }
-    // What a player meets, as "1234 56_8 9a7b defc 0 off 16 M": the board, the counter ("-" while
-    // hidden), the button, how many squares take the mouse, and the sounds heard.
-    std::string state() const
-    {
-        return shown() + ' ' + (s.counterShown ? s.counter : "-") + (s.controls ? " on " : " off ")
-                + std::to_string(std::ranges::count(s.open, true)) + ' ' + s.sounds;
-    }
 };
 
-// Boards are written row by row, tiles 10 to 15 as a to f and "_" for the gap.
-const char *const InOrder = "1234 5678 9abc def_";
-const char *const GapRight = "123_ 5678 9abc def4", *const GapLeft = "_123 5678 9abc def4";
-const char *const GapTop = "_234 5678 1abc 9efd", *const Gap5 = "1234 _678 9abc def5";
-const char *const Swapped = "2134 5678 9abc def_";
+// What a player meets: the board, the counter ("" while hidden), the button, how many squares
+// take the mouse, and the sounds heard so far.
+struct Seen
+{
+    std::string board, counter;
+    Button button;
+    int openSquares;
+    Sounds sounds;
+};
+
+void expectSeen(const Game &g, const char *when, const Seen &want)
+{
+    SCOPED_TRACE(when);
+    EXPECT_EQ(g.shown(), want.board);
+    EXPECT_EQ(g.s.counterShown ? g.s.counter : "", want.counter);
+    EXPECT_EQ(g.s.controls ? Button::On : Button::Off, want.button);
+    EXPECT_EQ(std::ranges::count(g.s.open, true), want.openSquares);
+    EXPECT_EQ(g.s.sounds, want.sounds);
+}
+
+// Boards named by what sets them apart, most by the square of the gap; GapOnTop has it on square 1
+// above a first column of 5, 1 and 9.
+const char *const InOrder = "1 2 3 4 / 5 6 7 8 / 9 10 11 12 / 13 14 15 _";
+const char *const Swapped = "2 1 3 4 / 5 6 7 8 / 9 10 11 12 / 13 14 15 _";
+const char *const GapOn1 = "_ 1 2 3 / 5 6 7 8 / 9 10 11 12 / 13 14 15 4";
+const char *const GapOn2 = "1 _ 2 3 / 5 6 7 8 / 9 10 11 12 / 13 14 15 4";
+const char *const GapOn3 = "1 2 _ 3 / 5 6 7 8 / 9 10 11 12 / 13 14 15 4";
+const char *const GapOn4 = "1 2 3 _ / 5 6 7 8 / 9 10 11 12 / 13 14 15 4";
+const char *const GapOn5 = "1 2 3 4 / _ 6 7 8 / 9 10 11 12 / 13 14 15 5";
+const char *const GapOnTop = "_ 2 3 4 / 5 6 7 8 / 1 10 11 12 / 9 14 15 13";
+const char *const Tile1Away = "_ 2 3 4 / 5 6 7 8 / 9 10 11 12 / 13 14 15 1";
+const char *const Tile15Away = "1 2 3 4 / 5 6 7 8 / 9 10 11 12 / 13 14 _ 15";
+
+// One action during a game, from a board with 10 moves counted, and what follows it.
+struct Slide
+{
+    const char *sentence;
+    const char *board;
+    Input input;
+    const char *boardAfter;
+    int counted; // tiles the counter adds
+    Sounds sounds;
+    Button button;
+};
+void PrintTo(const Slide &t, std::ostream *os)
+{
+    *os << t.sentence;
+}
 
 // During a game a press slides the run between the square and the gap, an arrow the tile on its
-// side of the gap. Every press sounds (M), even one that moves nothing; a key that points off the
-// board does nothing. A board found in order ends the game (D).
-const struct Slide
-{
-    const char *sentence, *before, *action, *after;
-    int counted;
-    const char *sounds;
-} slides[] = {
-    { "one tile right", GapRight, "press 3", "12_3 5678 9abc def4", 1, "M" },
-    { "two tiles right", GapRight, "press 2", "1_23 5678 9abc def4", 2, "M" },
-    { "three tiles right", GapRight, "press 1", GapLeft, 3, "M" },
-    { "one tile left", GapLeft, "press 2", "1_23 5678 9abc def4", 1, "M" },
-    { "two tiles left", GapLeft, "press 3", "12_3 5678 9abc def4", 2, "M" },
-    { "three tiles left", GapLeft, "press 4", GapRight, 3, "M" },
-    { "one tile down", InOrder, "press 12", "1234 5678 9ab_ defc", 1, "M" },
-    { "two tiles down", InOrder, "press 8", "1234 567_ 9ab8 defc", 2, "M" },
-    { "three tiles down", InOrder, "press 4", "123_ 5674 9ab8 defc", 3, "M" },
-    { "one tile up", GapTop, "press 5", "5234 _678 1abc 9efd", 1, "M" },
-    { "two tiles up", GapTop, "press 9", "5234 1678 _abc 9efd", 2, "M" },
-    { "three tiles up", GapTop, "press 13", "5234 1678 9abc _efd", 3, "M" },
-    { "a run never wraps into the row below", Gap5, "press 4 3 2", nullptr, 0, "MMM" },
-    { "nor into the row above", GapRight, "press 5 6 7", nullptr, 0, "MMM" },
-    { "a diagonal neighbour stays; in order, won", InOrder, "press 11", nullptr, 0, "MD" },
-    { "the gap itself sounds and stays", Swapped, "press 16", nullptr, 0, "M" },
-    { "Right: the tile left of the gap", GapRight, "key Right", "12_3 5678 9abc def4", 1, "M" },
-    { "Left: the tile right of the gap", GapLeft, "key Left", "1_23 5678 9abc def4", 1, "M" },
-    { "Down: the tile above the gap", Gap5, "key Down", "_234 1678 9abc def5", 1, "M" },
-    { "Up: the tile below the gap", Gap5, "key Up", "1234 9678 _abc def5", 1, "M" },
-    { "Right, Down with the gap on 1: off the board", GapLeft, "key Right Down", nullptr, 0, "" },
-    { "Left, Up with the gap on 16: off the board", Swapped, "key Left Up", nullptr, 0, "" },
-    { "tile 1 alone away: not won", "_234 5678 9abc def1", "press 6", nullptr, 0, "M" },
-    { "tile 15 alone away: not won", "1234 5678 9abc de_f", "press 6", nullptr, 0, "M" },
-    { "the key that brings 15 home wins", "1234 5678 9abc de_f", "key Left", InOrder, 1, "MD" },
-    { "no arrow: the keys before and after them", Swapped, "key 36 41", nullptr, 0, "" },
+// side of the gap. Every press sounds, even one that moves nothing. A key that points past the
+// first or last square does nothing; one that points past the end of a row names a square in the
+// next row, which is a press out of line with the gap. A board found in order ends the game.
+const Slide slides[] = {
+    { "one tile right", GapOn4, Press{ 3 }, GapOn3, 1, Sounds{ Move }, Button::Off },
+    { "two tiles right", GapOn4, Press{ 2 }, GapOn2, 2, Sounds{ Move }, Button::Off },
+    { "three tiles right", GapOn4, Press{ 1 }, GapOn1, 3, Sounds{ Move }, Button::Off },
+    { "one tile left", GapOn1, Press{ 2 }, GapOn2, 1, Sounds{ Move }, Button::Off },
+    { "two tiles left", GapOn1, Press{ 3 }, GapOn3, 2, Sounds{ Move }, Button::Off },
+    { "three tiles left", GapOn1, Press{ 4 }, GapOn4, 3, Sounds{ Move }, Button::Off },
+    { "one tile down", InOrder, Press{ 12 }, "1 2 3 4 / 5 6 7 8 / 9 10 11 _ / 13 14 15 12", 1,
+      Sounds{ Move }, Button::Off },
+    { "two tiles down", InOrder, Press{ 8 }, "1 2 3 4 / 5 6 7 _ / 9 10 11 8 / 13 14 15 12", 2,
+      Sounds{ Move }, Button::Off },
+    { "three tiles down", InOrder, Press{ 4 }, "1 2 3 _ / 5 6 7 4 / 9 10 11 8 / 13 14 15 12", 3,
+      Sounds{ Move }, Button::Off },
+    { "one tile up", GapOnTop, Press{ 5 }, "5 2 3 4 / _ 6 7 8 / 1 10 11 12 / 9 14 15 13", 1,
+      Sounds{ Move }, Button::Off },
+    { "two tiles up", GapOnTop, Press{ 9 }, "5 2 3 4 / 1 6 7 8 / _ 10 11 12 / 9 14 15 13", 2,
+      Sounds{ Move }, Button::Off },
+    { "three tiles up", GapOnTop, Press{ 13 }, "5 2 3 4 / 1 6 7 8 / 9 10 11 12 / _ 14 15 13", 3,
+      Sounds{ Move }, Button::Off },
+    { "a run never wraps into the row below", GapOn5, Press{ 4, 3, 2 }, GapOn5, 0,
+      Sounds{ Move, Move, Move }, Button::Off },
+    { "nor into the row above", GapOn4, Press{ 5, 6, 7 }, GapOn4, 0, Sounds{ Move, Move, Move },
+      Button::Off },
+    { "a diagonal neighbour stays; in order, won", InOrder, Press{ 11 }, InOrder, 0,
+      Sounds{ Move, Done }, Button::On },
+    { "the gap itself sounds and stays", Swapped, Press{ 16 }, Swapped, 0, Sounds{ Move },
+      Button::Off },
+    { "Right: the tile left of the gap", GapOn4, Keys{ KeyRight }, GapOn3, 1, Sounds{ Move },
+      Button::Off },
+    { "Left: the tile right of the gap", GapOn1, Keys{ KeyLeft }, GapOn2, 1, Sounds{ Move },
+      Button::Off },
+    { "Down: the tile above the gap", GapOn5, Keys{ KeyDown },
+      "_ 2 3 4 / 1 6 7 8 / 9 10 11 12 / 13 14 15 5", 1, Sounds{ Move }, Button::Off },
+    { "Up: the tile below the gap", GapOn5, Keys{ KeyUp },
+      "1 2 3 4 / 9 6 7 8 / _ 10 11 12 / 13 14 15 5", 1, Sounds{ Move }, Button::Off },
+    { "Right, Down with the gap on 1: off the board", GapOn1, Keys{ KeyRight, KeyDown }, GapOn1, 0,
+      Sounds{}, Button::Off },
+    { "Left, Up with the gap on 16: off the board", Swapped, Keys{ KeyLeft, KeyUp }, Swapped, 0,
+      Sounds{}, Button::Off },
+    { "Left with the gap on 4: square 5, out of line, sounds", GapOn4, Keys{ KeyLeft }, GapOn4, 0,
+      Sounds{ Move }, Button::Off },
+    { "tile 1 alone away: not won", Tile1Away, Press{ 6 }, Tile1Away, 0, Sounds{ Move },
+      Button::Off },
+    { "tile 15 alone away: not won", Tile15Away, Press{ 6 }, Tile15Away, 0, Sounds{ Move },
+      Button::Off },
+    { "the key that brings 15 home wins", Tile15Away, Keys{ KeyLeft }, InOrder, 1,
+      Sounds{ Move, Done }, Button::On },
+    { "no arrow: the key codes just before and after them", Swapped,
+      Keys{ KeyLeft - 1, KeyDown + 1 }, Swapped, 0, Sounds{}, Button::Off },
 };
 
-TEST(MoveRule, slidesOneRunTowardsTheGapCountsItsTilesAndSounds)
+class MoveRule : public testing::TestWithParam<Slide>
 {
-    for (const Slide &t : slides) {
-        SCOPED_TRACE(t.sentence);
-        Game g;
-        g.boardFrom(t.before);
-        g.s.controls = false; // a game is on
-        g.b.MoveCount = 10;
-        g.act(t.action);
-        EXPECT_EQ(g.shown(), t.after ? t.after : t.before);
-        EXPECT_EQ(g.s.counter, t.counted ? std::to_string(10 + t.counted) : "0");
-        EXPECT_EQ(g.s.sounds, t.sounds);
-        EXPECT_EQ(g.b.Squares[g.b.EmptySquare].Tile, 16) << "EmptySquare follows the gap";
-        EXPECT_EQ(g.s.controls, g.shown() == InOrder && t.sounds[0])
-                << "only a checked board in order ends the game";
-    }
+};
+
+TEST_P(MoveRule, slidesOneRunTowardsTheGapCountsItsTilesAndSounds)
+{
+    const Slide &t = GetParam();
+    Game g;
+    g.boardFrom(t.board);
+    g.s.controls = false; // a game is on
+    g.b.MoveCount = 10; // and the counter shows it
+    g.s.counter = "10";
+    g.act(t.input);
+    EXPECT_EQ(g.shown(), t.boardAfter);
+    EXPECT_EQ(g.s.counter, std::to_string(10 + t.counted));
+    EXPECT_EQ(g.s.sounds, t.sounds);
+    EXPECT_EQ(g.s.controls ? Button::On : Button::Off, t.button);
+    EXPECT_EQ(g.b.Squares[g.b.EmptySquare].Tile, 16) << "EmptySquare follows the gap";
 }
+
+INSTANTIATE_TEST_SUITE_P(Slides, MoveRule, testing::ValuesIn(slides));
 
 // The board starts in order and closed; the clock seeds the draws.
 TEST(Shuffle, makes500SilentAttemptsBehindTheCounterThenOpensTheBoardWithOneSound)
 {
     Game g;
     EXPECT_TRUE(g.s.seeded);
-    EXPECT_EQ(g.state(), "1234 5678 9abc def_ 0 on 0 ");
+    expectSeen(g, "at start", { InOrder, "0", Button::On, 0, {} });
     g.deal({ 12, 11, 7 }); // tile 12 down, tile 11 right, tile 7 down
-    EXPECT_TRUE(g.s.drawsMade == 500 && g.s.drawsSeenByPlayer == 0);
-    EXPECT_EQ(g.state(), "1234 56_8 9a7b defc 0 off 16 M");
+    EXPECT_EQ(g.s.drawsMade, 500);
+    EXPECT_EQ(g.s.drawsSeenByPlayer, 0);
+    expectSeen(g, "dealt",
+               { "1 2 3 4 / 5 6 _ 8 / 9 10 7 11 / 13 14 15 12", "0", Button::Off, 16, { Move } });
 }
 
 // A deal left in order is won at the player's first action. Afterwards the gap still takes the
@@ -191,17 +286,19 @@ TEST(Shuffle, makes500SilentAttemptsBehindTheCounterThenOpensTheBoardWithOneSoun
 TEST(EndOfGame, aDealLeftInOrderEndsAtTheNextActionThenMovesCountSilently)
 {
     for (bool mark : { true, false }) {
+        SCOPED_TRACE(mark ? "sound on" : "sound off");
         Game g;
         g.s.mark = mark;
-        const std::string sounds = mark ? "MMD" : "", inOrder = InOrder;
+        const Sounds dealt = mark ? Sounds{ Move } : Sounds{};
+        const Sounds won = mark ? Sounds{ Move, Move, Done } : Sounds{};
         g.deal({ 12, 16 });
-        EXPECT_EQ(g.state(), inOrder + " 0 off 16 " + sounds.substr(0, 1)) << "not over yet";
-        g.act("press 6"); // out of line with the gap: nothing moves, the game ends
-        EXPECT_EQ(g.state(), inOrder + " 0 on 1 " + sounds);
+        expectSeen(g, "dealt, not over yet", { InOrder, "0", Button::Off, 16, dealt });
+        g.act(Press{ 6 }); // out of line with the gap: nothing moves, the game ends
+        expectSeen(g, "won", { InOrder, "0", Button::On, 1, won });
         EXPECT_TRUE(g.s.open[16]);
-        g.act("key Down");
-        g.act("press 16");
-        EXPECT_EQ(g.state(), inOrder + " 2 on 1 " + sounds);
+        g.act(Keys{ KeyDown });
+        g.act(Press{ 16 });
+        expectSeen(g, "two moves after the win", { InOrder, "2", Button::On, 1, won });
         EXPECT_FALSE(g.s.open[12]) << "the tile back home is closed again";
     }
 }

@@ -11,8 +11,9 @@ x() {
   for _ in $(seq 200); do [ -s "$run/x$1" ] && break; sleep 0.1; done
   display=:$(cat "$run/x$1")
 }
-# A case: the last words the program must end with, by itself and with status 1, or nothing where
-# it must still run after 1.5 s; then its settings and arguments.
+# A case: the one line the program must print, its only output on stderr, before it ends by itself
+# (within 20 s) with status 1; or, where that is empty, silence and a program still running after
+# 1.5 s. Then its settings and arguments.
 expect() {
   local said=$1 settings=() args=() want=/124 limit=1.5
   shift
