@@ -221,6 +221,7 @@ public:
     }
 };
 
+// A square: a picture, named by what it shows.
 class SquareAccessible : public QAccessibleWidget
 {
 public:

@@ -16,9 +16,10 @@
 #include "pictures.h"
 #include "sound.h"
 
-// Every Qt object carries the game's name for it as its objectName. Elements
-// of a control array get their index appended: imgBild0 .. imgBild16 and
-// lblHur1 .. lblHur6.
+// The window, each control, each menu and each menu item carry the game's name
+// for them as their objectName; elements of a control array get their index
+// appended: imgBild0 .. imgBild16 and lblHur1 .. lblHur6. The menu bar, which
+// the game does not name, has none, and the client area is frmGlidorClient.
 
 using namespace glidor;
 
