@@ -30,11 +30,11 @@ std::optional<StreamFormat> streamFormat(int rate, int channels, const int *sndf
 class SoundFile
 {
 public:
-    // Opens the WAVE file at `path`: RIFF or RF64, in PCM of 8 to 32 bits,
-    // float, double, µ-law, A-law, IMA or MS ADPCM or GSM 6.10. Nothing for
-    // anything else, and then no decoder but WAVE's own has seen a byte of it,
-    // so no decoder library prints anything about it. Only a regular file is
-    // opened: a FIFO or a device under the name is never waited on.
+    // Opens the WAVE file at `path`: RIFF or RF64, in one of the codings that
+    // play (the table Played in sounddecode.cpp). Nothing for anything else,
+    // and then no decoder but WAVE's own has seen a byte of it, so no decoder
+    // library prints anything about it. Only a regular file is opened: a FIFO
+    // or a device under the name is never waited on.
     static std::unique_ptr<SoundFile> open(const char *path);
     ~SoundFile();
 
