@@ -280,7 +280,7 @@ pa_channel_position_t position(int sndfilePosition)
     case SF_CHANNEL_MAP_TOP_REAR_CENTER:
         return PA_CHANNEL_POSITION_TOP_REAR_CENTER;
     default:
-        return PA_CHANNEL_POSITION_INVALID; // ambisonics has no place on a speaker layout
+        return PA_CHANNEL_POSITION_INVALID; // none, or ambisonics: no place among speakers
     }
 }
 
@@ -298,8 +298,9 @@ std::optional<StreamFormat> streamFormat(int rate, int channels, const int *sndf
     bool named = sndfileMap != nullptr;
     for (int c = 0; named && c < channels; ++c)
         named = (f.map.map[c] = position(sndfileMap[c])) != PA_CHANNEL_POSITION_INVALID;
-    // A plain WAVE names no positions; its channels come in the order of
-    // WAVE_FORMAT_EXTENSIBLE's mask bits, front left first.
+    // A plain WAVE names no positions, and one that names a position no speaker has is read as
+    // if it named none: its channels come in the order of WAVE_FORMAT_EXTENSIBLE's mask bits,
+    // front left first.
     if (!named)
         pa_channel_map_init_extend(&f.map, unsigned(channels), PA_CHANNEL_MAP_WAVEEX);
     return f;

@@ -22,8 +22,9 @@ struct StreamFormat
 
 // The stream format for a file of `rate` and `channels` whose channel positions
 // libsndfile gives as `sndfileMap` (SF_CHANNEL_MAP_* values, `channels` of
-// them), or null when the file names none: then WAVE's own channel order.
-// Nothing for a rate or channel count the server cannot take.
+// them), or null when the file names none: then, as when one of them is no
+// speaker's, WAVE's own channel order. Nothing for a rate or channel count the
+// server cannot take.
 std::optional<StreamFormat> streamFormat(int rate, int channels, const int *sndfileMap);
 
 // A WAVE file opened for playing.
