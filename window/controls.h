@@ -1,8 +1,6 @@
-// The small widgets the window is built from: pictures, board squares, the counter and the help
-// panel.
+// The plain widgets the window is built from: pictures, squares, counter, menu bar and help panel.
 #pragma once
 
-#include <QAccessible>
 #include <QFrame>
 #include <QImage>
 #include <QLabel>
@@ -43,8 +41,8 @@ class BoardSquare : public PictureBox
 public:
     BoardSquare(int index, QWidget *parent);
 
-    // What a screen reader calls the square. Changing it tells no one: the
-    // window reports a settled board once, not every step of a shuffle.
+    // What a screen reader calls the square. Changing it tells no one: screen
+    // readers hear of a settled board once, not of every step of a shuffle.
     void setSpokenName(const QString &name) { m_spokenName = name; }
     QString spokenName() const { return m_spokenName; }
 
@@ -63,47 +61,13 @@ private:
 
 // The move counter lblFlytt: one line of text whose box always has the size
 // of that text in the label's font, with its top left corner kept in place.
-// Screen readers read it as its accessible name followed by the count, a
-// plain text with nothing to change or press. Setting the count tells no one.
+// Setting the count tells screen readers nothing.
 class CounterLabel : public QLabel
 {
     Q_OBJECT
 public:
     explicit CounterLabel(QWidget *parent);
     void setCount(const QString &digits);
-};
-
-// The client area, which is also the board as screen readers see it: the
-// controls in reading order (setReadingOrder), then the latest message. The
-// window hands this widget the keyboard focus where it would hold it itself
-// (keys it ignores go on to the window).
-class BoardArea : public QWidget
-{
-    Q_OBJECT
-public:
-    explicit BoardArea(QWidget *parent);
-    ~BoardArea() override;
-
-    // The widgets a screen reader may visit, in order; any other child is left out.
-    void setReadingOrder(const QList<QWidget *> &widgets) { m_order = widgets; }
-    const QList<QWidget *> &readingOrder() const { return m_order; }
-
-    // Speaks `text` soon after, when the board is where its window keeps the
-    // focus; otherwise does nothing. Where Qt has announcements (6.8 on) it is
-    // one; before, it is a focus move to a message item made for it.
-    void announce(const QString &text);
-    // The item that holds the latest message; 0 before the first and where Qt announces.
-    QAccessible::Id messageItem() const { return m_items[1]; }
-
-protected:
-    void focusInEvent(QFocusEvent *event) override;
-
-private:
-    void sendPending();
-
-    QList<QWidget *> m_order;
-    QString m_pending;
-    QAccessible::Id m_items[2] = {}; // the one before the latest, and the latest
 };
 
 // The menu bar. Used from the keyboard it takes the focus and, when its menus
@@ -157,9 +121,5 @@ protected:
 private:
     int m_index;
 };
-
-// Makes screen readers see the board, its squares and the counter as described
-// above. Installed once per program; cheap, and does nothing until an assistive tool asks.
-void installAccessibility();
 
 } // namespace glidor

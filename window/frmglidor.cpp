@@ -1,7 +1,6 @@
-// The game's one window: layout, menus, help panel and the handlers that call the core.
+// The game's one window: its layout and menus, the window operations of the core, the handlers.
 #include "frmglidor.h"
 
-#include <QAccessible>
 #include <QAction>
 #include <QApplication>
 #include <QKeyEvent>
@@ -12,13 +11,15 @@
 #include <QScreen>
 #include <QStyle>
 
+#include "accessibility.h"
 #include "controls.h"
 #include "pictures.h"
 #include "sound.h"
 
-// Every Qt object carries the game's name for it as its objectName. Elements
-// of a control array get their index appended: imgBild0 .. imgBild16 and
-// lblHur1 .. lblHur6.
+// The window, each control, each menu and each menu item carry the game's name
+// for them as their objectName; elements of a control array get their index
+// appended: imgBild0 .. imgBild16 and lblHur1 .. lblHur6. The menu bar, which
+// the game does not name, has none, and the client area is frmGlidorClient.
 
 using namespace glidor;
 
@@ -72,17 +73,6 @@ void makeLine(const char *name, QPoint from, QPoint to, QColor colour, QWidget *
     line->setAutoFillBackground(true);
 }
 
-// What a screen reader calls a square that shows picture `id`, 0 for the gap:
-// its name in the board, and the words for a moved tile in a message.
-QString squareName(int id)
-{
-    const PictureContent tile = pictureContent(id);
-    if (tile.number == 0)
-        return QStringLiteral("Tom ruta");
-    return tile.home ? QStringLiteral("Bricka %1, på sin plats").arg(tile.number)
-                     : QStringLiteral("Bricka %1, fel plats").arg(tile.number);
-}
-
 } // namespace
 
 FrmGlidor::FrmGlidor(RandomSource &random, sound::Player &sound, QWidget *parent)
@@ -109,6 +99,7 @@ FrmGlidor::FrmGlidor(RandomSource &random, sound::Player &sound, QWidget *parent
     buildMenus();
     buildControls();
     layout()->setSizeConstraint(QLayout::SetFixedSize);
+    m_news = std::make_unique<ScreenReaderNews>(m_board, *m_client, imgBild, *lblFlytt, *cmdBlanda);
 
     m_puzzle.Form_Load();
 
@@ -236,7 +227,7 @@ void FrmGlidor::buildControls()
     // Enter presses the focused button, as Space does.
     cmdBlanda->setAutoDefault(true);
     connect(cmdBlanda, &QPushButton::clicked, this,
-            [this] { playerAction([this] { m_puzzle.cmdBlanda_Click(); }); });
+            [this] { m_news->playerAction([this] { m_puzzle.cmdBlanda_Click(); }); });
 
     // The panel's border lies outside the client area on every side, so when
     // shown it is a plain field over everything, the button included.
@@ -319,16 +310,14 @@ void FrmGlidor::setSquarePicture(int k, int id)
     BoardSquare *square = imgBild.at(static_cast<std::size_t>(k));
     // The picture store keeps every picture; a QImage copy only shares it.
     square->setPicture(pictures::picture(id));
-    square->setSpokenName(squareName(id));
-    m_pictures.at(static_cast<std::size_t>(k)) = id;
+    m_news->setPicture(k, id);
 }
 
 void FrmGlidor::clearSquarePicture(int k)
 {
     BoardSquare *square = imgBild.at(static_cast<std::size_t>(k));
     square->setPicture(QImage());
-    square->setSpokenName(squareName(0));
-    m_pictures.at(static_cast<std::size_t>(k)) = 0;
+    m_news->setPicture(k, 0);
 }
 
 void FrmGlidor::sendBackgroundToBack()
@@ -398,12 +387,12 @@ void FrmGlidor::keyPressEvent(QKeyEvent *event)
         QMainWindow::keyPressEvent(event);
         return;
     }
-    playerAction([this, keyCode] { m_puzzle.Form_KeyDown(keyCode); });
+    m_news->playerAction([this, keyCode] { m_puzzle.Form_KeyDown(keyCode); });
 }
 
 void FrmGlidor::imgBild_MouseDown(int index)
 {
-    playerAction([this, index] {
+    m_news->playerAction([this, index] {
         m_puzzle.MoveTile(static_cast<std::int16_t>(index));
         m_puzzle.CheckSolved();
     });
@@ -411,7 +400,7 @@ void FrmGlidor::imgBild_MouseDown(int index)
 
 void FrmGlidor::imgBild_DblClick(int index)
 {
-    playerAction([this, index] {
+    m_news->playerAction([this, index] {
         m_puzzle.MoveTile(static_cast<std::int16_t>(index));
         m_puzzle.CheckSolved();
     });
@@ -444,64 +433,5 @@ void FrmGlidor::mnuAvsluta_Click()
 
 void FrmGlidor::mnuBlanda_Click()
 {
-    playerAction([this] { m_puzzle.cmdBlanda_Click(); });
-}
-
-// --- what screen readers are told -------------------------------------------------
-
-FrmGlidor::Seen FrmGlidor::seen() const
-{
-    return { m_pictures, static_cast<long long>(m_board.MoveCount), !cmdBlanda->isEnabled() };
-}
-
-template<typename Action>
-void FrmGlidor::playerAction(Action action)
-{
-    const Seen before = seen();
-    action();
-    tellScreenReader(before);
-}
-
-void FrmGlidor::tellScreenReader(const Seen &before)
-{
-    const Seen now = seen();
-    if (now == before)
-        return; // nothing moved: a screen reader has nothing new to say
-    if (!QAccessible::isActive())
-        return;
-    // Each renamed square and the counter once, however many steps the rules took.
-    int gap = 0;
-    for (int k = 1; k <= 16; ++k) {
-        if (now.pictures[k] == 0)
-            gap = k;
-        if (now.pictures[k] != before.pictures[k]) {
-            QAccessibleEvent renamed(imgBild[k], QAccessible::NameChanged);
-            QAccessible::updateAccessibility(&renamed);
-        }
-    }
-    if (now.moves != before.moves) {
-        QAccessibleEvent renamed(lblFlytt, QAccessible::NameChanged);
-        QAccessible::updateAccessibility(&renamed);
-    }
-
-    const QString count = now.moves == 1 ? QStringLiteral("1 flyttning")
-                                         : QStringLiteral("%1 flyttningar").arg(now.moves);
-    QStringList message;
-    if (now.inGame && !before.inGame) {
-        message << QStringLiteral("Nytt spel");
-    } else {
-        // Of the tiles that moved, the one now beside the gap is the one the
-        // player moved; the others of a run went on ahead of it.
-        for (int k = 1; k <= 16; ++k) {
-            if (now.pictures[k] && now.pictures[k] != before.pictures[k]
-                && sideBySide(m_board, k, gap))
-                message << squareName(now.pictures[k]);
-        }
-        // The count goes with the move, or with the news that the puzzle is solved.
-        if (before.inGame && !now.inGame)
-            message << QStringLiteral("Löst på %1").arg(count);
-        else if (!message.isEmpty())
-            message.last() += QStringLiteral(", ") + count;
-    }
-    m_client->announce(message.join(QStringLiteral(". ")));
+    m_news->playerAction([this] { m_puzzle.cmdBlanda_Click(); });
 }

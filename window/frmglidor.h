@@ -3,9 +3,8 @@
 
 #include <QMainWindow>
 
-#include <QString>
-
 #include <array>
+#include <memory>
 
 #include "puzzle.h"
 #include "randomdraw.h"
@@ -13,7 +12,6 @@
 
 class QAction;
 class QLabel;
-class QMenu;
 class QPushButton;
 
 namespace glidor {
@@ -22,11 +20,13 @@ class BoardSquare;
 class CounterLabel;
 class HelpPanel;
 class PictureBox;
+class ScreenReaderNews;
 } // namespace glidor
 
 // The window frmGlidor. It keeps what the player sees (controls, focus, the
 // help panel, the sound mark) and hands every decision about the board to
-// the core, which reaches the controls back through WindowOps.
+// the core, which reaches the controls back through WindowOps; what a screen
+// reader hears of each action is left to ScreenReaderNews.
 class FrmGlidor : public QMainWindow, private glidor::WindowOps
 {
     Q_OBJECT
@@ -64,21 +64,6 @@ private:
     void buildControls();
     void buildMenus();
 
-    // What a screen reader can know of the game: the picture on each square
-    // (0 for the gap), the move count and whether a game is in progress.
-    struct Seen
-    {
-        std::array<int, 17> pictures{};
-        long long moves = 0;
-        bool inGame = false;
-        bool operator==(const Seen &) const = default;
-    };
-    Seen seen() const;
-    // Runs one action of the player, then tells screen readers once what it changed.
-    template<typename Action>
-    void playerAction(Action action);
-    void tellScreenReader(const Seen &before);
-
     void imgBild_MouseDown(int index);
     void imgBild_DblClick(int index);
     void fraHur_MouseDown();
@@ -92,7 +77,6 @@ private:
     glidor::Board m_board;
     glidor::Puzzle m_puzzle;
 
-    std::array<int, 17> m_pictures{}; // as Seen::pictures
     glidor::BoardArea *m_client = nullptr;
     glidor::HelpPanel *fraHur = nullptr;
     QPushButton *cmdBlanda = nullptr;
@@ -103,4 +87,5 @@ private:
     std::array<glidor::BoardSquare *, 17> imgBild{}; // 0 is the design element, never on the board
     QAction *mnuBlanda = nullptr;
     QAction *mnuLjud = nullptr;
+    std::unique_ptr<glidor::ScreenReaderNews> m_news; // made once the controls it reads are
 };

@@ -8,6 +8,7 @@
 #include <cmath>
 #include <cstdint>
 #include <cstring>
+#include <initializer_list>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -45,6 +46,30 @@ namespace {
 constexpr std::size_t WindowBytes = GLIDOR_WINDOW_BYTES;
 constexpr std::uint64_t MaxHeadBytes = 16 * 1024 * 1024;
 constexpr std::uint64_t MaxChunks = MaxHeadBytes / 8;
+
+// The WAVE codings that play, ones that libsndfile decodes by itself: the tag that names each in
+// "fmt " and the subtypes libsndfile reads it as. Only these tags pass the chunk walk, so no other
+// decoder sees a byte (WAVE can also carry MPEG, which libsndfile hands to a library that prints
+// what it thinks of broken data), and libsndfile's verdict on the file must be one of these
+// subtypes as well.
+struct Coding
+{
+    std::uint16_t tag;
+    const char *name; // for the reader, as the README names it
+    std::initializer_list<int> readAs;
+};
+constexpr Coding Played[] = {
+    // 8-bit WAVE is unsigned, wider PCM signed
+    { 0x0001, "PCM", { SF_FORMAT_PCM_U8, SF_FORMAT_PCM_16, SF_FORMAT_PCM_24, SF_FORMAT_PCM_32 } },
+    { 0x0003, "float", { SF_FORMAT_FLOAT, SF_FORMAT_DOUBLE } },
+    { 0x0006, "A-law", { SF_FORMAT_ALAW } },
+    { 0x0007, "µ-law", { SF_FORMAT_ULAW } },
+    { 0x0002, "Microsoft ADPCM", { SF_FORMAT_MS_ADPCM } },
+    { 0x0011, "IMA ADPCM", { SF_FORMAT_IMA_ADPCM } },
+    { 0x0031, "GSM 6.10", { SF_FORMAT_GSM610 } },
+};
+// WAVE_FORMAT_EXTENSIBLE: a tag that names no coding but a sub-format that does.
+constexpr std::uint32_t Extensible = 0xFFFE;
 
 std::uint32_t le(const unsigned char *b, int bytes)
 {
@@ -102,9 +127,7 @@ bool keep(SoundFile::Source &s, std::uint64_t at, std::uint64_t count)
 }
 
 // True for a RIFF or RF64 WAVE whose first "fmt " chunk, before its sound
-// data, names a coding that libsndfile decodes by itself; then `s` is the view
-// of it. WAVE can also carry MPEG, which libsndfile hands to a library that
-// prints what it thinks of broken data; such a file never reaches libsndfile.
+// data, names a coding in Played; then `s` is the view of it.
 bool plainWave(SoundFile::Source &s)
 {
     Window w{ s.fd };
@@ -135,11 +158,9 @@ bool plainWave(SoundFile::Source &s)
             if (size < 16 || !keep(s, at, next - at))
                 return false;
             std::uint32_t tag = le(&s.head[from + 8], 2);
-            if (tag == 0xFFFE) // WAVE_FORMAT_EXTENSIBLE: the coding is the sub-format's
+            if (tag == Extensible) // its sub-format's first two bytes are the coding's tag
                 tag = size >= 40 ? le(&s.head[from + 8 + 24], 2) : 0;
-            // PCM, float, A-law, µ-law, MS ADPCM, IMA ADPCM, GSM 6.10
-            format = tag == 1 || tag == 3 || tag == 6 || tag == 7 || tag == 2 || tag == 0x11
-                    || tag == 0x31;
+            format = std::ranges::any_of(Played, [&](const Coding &c) { return c.tag == tag; });
             if (!format)
                 return false;
         } else if (!format && rf64 && is(c, "ds64")) { // RF64's true sizes
@@ -156,28 +177,15 @@ bool plainWave(SoundFile::Source &s)
     return false;
 }
 
+// True when libsndfile reads the file as WAVE, in a coding that plays.
 bool decodedHere(int format)
 {
     const int container = format & SF_FORMAT_TYPEMASK;
     if (container != SF_FORMAT_WAV && container != SF_FORMAT_WAVEX && container != SF_FORMAT_RF64)
         return false;
-    switch (format & SF_FORMAT_SUBMASK) {
-    case SF_FORMAT_PCM_U8:
-    case SF_FORMAT_PCM_S8:
-    case SF_FORMAT_PCM_16:
-    case SF_FORMAT_PCM_24:
-    case SF_FORMAT_PCM_32:
-    case SF_FORMAT_FLOAT:
-    case SF_FORMAT_DOUBLE:
-    case SF_FORMAT_ULAW:
-    case SF_FORMAT_ALAW:
-    case SF_FORMAT_IMA_ADPCM:
-    case SF_FORMAT_MS_ADPCM:
-    case SF_FORMAT_GSM610:
-        return true;
-    default:
-        return false;
-    }
+    return std::ranges::any_of(Played, [subtype = format & SF_FORMAT_SUBMASK](const Coding &c) {
+        return std::ranges::find(c.readAs, subtype) != c.readAs.end();
+    });
 }
 
 SoundFile::Source &source(void *user)
@@ -272,7 +280,7 @@ pa_channel_position_t position(int sndfilePosition)
     case SF_CHANNEL_MAP_TOP_REAR_CENTER:
         return PA_CHANNEL_POSITION_TOP_REAR_CENTER;
     default:
-        return PA_CHANNEL_POSITION_INVALID; // ambisonics has no place on a speaker layout
+        return PA_CHANNEL_POSITION_INVALID; // none, or ambisonics: no place among speakers
     }
 }
 
@@ -290,8 +298,9 @@ std::optional<StreamFormat> streamFormat(int rate, int channels, const int *sndf
     bool named = sndfileMap != nullptr;
     for (int c = 0; named && c < channels; ++c)
         named = (f.map.map[c] = position(sndfileMap[c])) != PA_CHANNEL_POSITION_INVALID;
-    // A plain WAVE names no positions; its channels come in the order of
-    // WAVE_FORMAT_EXTENSIBLE's mask bits, front left first.
+    // A plain WAVE names no positions, and one that names a position no speaker has is read as
+    // if it named none: its channels come in the order of WAVE_FORMAT_EXTENSIBLE's mask bits,
+    // front left first.
     if (!named)
         pa_channel_map_init_extend(&f.map, unsigned(channels), PA_CHANNEL_MAP_WAVEEX);
     return f;

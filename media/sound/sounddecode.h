@@ -22,19 +22,20 @@ struct StreamFormat
 
 // The stream format for a file of `rate` and `channels` whose channel positions
 // libsndfile gives as `sndfileMap` (SF_CHANNEL_MAP_* values, `channels` of
-// them), or null when the file names none: then WAVE's own channel order.
-// Nothing for a rate or channel count the server cannot take.
+// them), or null when the file names none: then, as when one of them is no
+// speaker's, WAVE's own channel order. Nothing for a rate or channel count the
+// server cannot take.
 std::optional<StreamFormat> streamFormat(int rate, int channels, const int *sndfileMap);
 
 // A WAVE file opened for playing.
 class SoundFile
 {
 public:
-    // Opens the WAVE file at `path`: RIFF or RF64, in PCM of 8 to 32 bits,
-    // float, double, µ-law, A-law, IMA or MS ADPCM or GSM 6.10. Nothing for
-    // anything else, and then no decoder but WAVE's own has seen a byte of it,
-    // so no decoder library prints anything about it. Only a regular file is
-    // opened: a FIFO or a device under the name is never waited on.
+    // Opens the WAVE file at `path`: RIFF or RF64, in one of the codings that
+    // play (the table Played in sounddecode.cpp). Nothing for anything else,
+    // and then no decoder but WAVE's own has seen a byte of it, so no decoder
+    // library prints anything about it. Only a regular file is opened: a FIFO
+    // or a device under the name is never waited on.
     static std::unique_ptr<SoundFile> open(const char *path);
     ~SoundFile();
 

@@ -29,4 +29,5 @@ constexpr const char *StopSymbol = "glidorSoundStop";
 // left blocked inside libpulse with what it uses. The lookup ends seconds
 // later, when the program is long gone; were it to end during exit itself, the
 // thread would go on in libpulse while exit frees libpulse's static free lists.
-// Call it once, after a successful start.
+// A connection still on its way is left as it is too: freeing it would wait
+// for its name lookup. Call it once, after a successful start.

@@ -37,10 +37,10 @@ constexpr auto HeldAfter = std::chrono::milliseconds(20);
 constexpr auto StopGrace = std::chrono::milliseconds(50);
 
 // Everything here runs on the thread of its own main loop, but for start(),
-// which runs before that thread starts, the destructor, which runs after it
-// ended, and stop(), which runs beside it and touches only the atomics and the
-// eventfd. Nothing waits on the server: every request to it is sent and its
-// answer handled when it comes, if it comes.
+// which runs before that thread starts, connecting() and the destructor, which
+// run after it ended, and stop(), which runs beside it and touches only the
+// atomics, the eventfd and the thread's end. Nothing waits on the server: every
+// request to it is sent and its answer handled when it comes, if it comes.
 class Engine
 {
 public:
@@ -256,7 +256,7 @@ private:
     }
 
     // Cuts the sound: the server drops what it still holds of it. The
-    // connection stays for the next cue; with no stream it is silent both ways.
+    // connection stays for the next cue, and carries nothing until then.
     void stopSound()
     {
         m_file.reset();
@@ -269,7 +269,8 @@ private:
             pa_stream_disconnect(s);
         } else {
             // Not created yet (a slow server): it cannot be disconnected
-            // before it is, and the context keeps it until then.
+            // before it is, and the context keeps it until then. One that
+            // failed or was never connected needs nothing more.
             pa_stream_set_state_callback(
                     s,
                     [](pa_stream *late, void *) {

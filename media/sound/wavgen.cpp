@@ -55,9 +55,8 @@ std::vector<double> move()
     for (std::size_t i = 0; i < s.size(); ++i) {
         const double t = double(i) / Rate;
         seed = seed * 1664525u + 1013904223u;
-        noise += 0.15
-                * ((seed >> 8) / 8388608.0 - 1.0
-                   - noise); // low-passed, so it thuds rather than hisses
+        // Low-passed, so it thuds rather than hisses.
+        noise += 0.15 * ((seed >> 8) / 8388608.0 - 1.0 - noise);
         phase += Tau * (330.0 - 1200.0 * t) / Rate;
         const double attack = std::min(1.0, t / 0.003);
         s[i] = attack

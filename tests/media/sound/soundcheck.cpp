@@ -1,7 +1,8 @@
 // The game's stand-in in the sound tests. Each argument is a step: "@N" waits N ms, "!CMD" runs a
 // shell command, any other word is a file for sound::play. It prints nothing unless a play call
-// waited or its peak memory grew by over 5 MB after the first wait, and SIGALRM ends it if ending
-// takes over 100 ms (more in a sanitized build, whose leak check runs at exit too).
+// waited, a command failed or its peak memory grew by over 5 MB after the first wait, and SIGALRM
+// ends it if ending takes over 100 ms (more in a sanitized build, whose leak check runs at exit
+// too).
 #include "sound.h"
 
 #include <chrono>
