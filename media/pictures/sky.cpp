@@ -107,10 +107,10 @@ QImage draw()
     const sky::Field clouds(size, { 3, 6, 12, 25 }, 0x5c1eU);
     const sky::Field haze(size, { 2, 4 }, 0xb1a5U);
 
-    // The colour depends on the two densities alone, so it comes from a table
-    // instead of being worked out 40,000 times: that keeps the window's first
-    // paint fast. Past the threshold the sky turns white on a wide eased ramp,
-    // so the clouds fade out instead of ending in an outline.
+    // The colour depends on the two densities alone, the haze taken in 16 steps
+    // and the clouds in 256, so one table holds every colour the sky can have.
+    // Past the threshold the sky turns white on a wide eased ramp, so the
+    // clouds fade out instead of ending in an outline.
     constexpr int hazeLevels = 16;
     constexpr int cloudLevels = 256;
     std::array<std::array<QRgb, cloudLevels>, hazeLevels> shade{};
@@ -130,8 +130,8 @@ QImage draw()
         }
     }
 
-    // Row by row: fresh memory is slow to touch the first time, and the
-    // picture itself is all the memory this needs.
+    // Row by row, so that beside the picture only one row of each field's
+    // densities is held.
     QImage image(size, size, QImage::Format_RGB32);
     std::array<float, size> dense{};
     std::array<float, size> blue{};
