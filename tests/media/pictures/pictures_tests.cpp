@@ -19,9 +19,8 @@ namespace {
 // it, when the change is the one intended).
 QString difference(const QImage &drawn, const QString &name, int tolerance = 0)
 {
-    const QImage reference =
-            QImage(QStringLiteral(GLIDOR_REFERENCE_PICTURES "/") + name)
-                    .convertToFormat(QImage::Format_RGB32);
+    const QImage reference = QImage(QStringLiteral(GLIDOR_REFERENCE_PICTURES "/") + name)
+                                     .convertToFormat(QImage::Format_RGB32);
     QString why;
     if (reference.size() != drawn.size()) {
         why = QStringLiteral("%1: %2 by %3 pixels, the reference %4 by %5")
@@ -34,8 +33,10 @@ QString difference(const QImage &drawn, const QString &name, int tolerance = 0)
         for (int i = 0; why.isEmpty() && i < drawn.width() * drawn.height(); ++i) {
             const int x = i % drawn.width(), y = i / drawn.width();
             const QRgb a = drawn.pixel(x, y), b = reference.pixel(x, y);
-            if (std::abs(qRed(a) - qRed(b)) > tolerance || std::abs(qGreen(a) - qGreen(b)) > tolerance
-                || std::abs(qBlue(a) - qBlue(b)) > tolerance)
+            const auto off = [&](int (*channel)(QRgb)) {
+                return std::abs(channel(a) - channel(b)) > tolerance;
+            };
+            if (off(qRed) || off(qGreen) || off(qBlue))
                 why = QStringLiteral("%1: at %2,%3 #%4, the reference #%5")
                               .arg(name)
                               .arg(x)
@@ -81,7 +82,8 @@ private slots:
         QStringList differences;
         for (const QImage &icon : glidor::pictures::icons()) {
             sizes << icon.width();
-            const QString why = difference(icon, QStringLiteral("icon-%1.png").arg(icon.width()), 2);
+            const QString why =
+                    difference(icon, QStringLiteral("icon-%1.png").arg(icon.width()), 2);
             if (!why.isEmpty())
                 differences << why;
         }
