@@ -360,6 +360,12 @@ private slots:
             { 1, 100, 304, 20 }, { 1, 127, 304, 20 }, { 1, 153, 304, 20 }
         };
         QCOMPARE(help, lines + QList<QRect>({ { -2, -8, 312, 204 } }));
+        // The sky a pixel past the client area to the right and below; the button beside the board.
+        QCOMPARE(get("imgBak")->geometry(), QRect(0, 0, 308, 192));
+        QCOMPARE(get("cmdBlanda")->geometry(), QRect(207, 133, 61, 27));
+        // The board is a canvas of pictures: as a panel Orca would read every label in it at once.
+        QCOMPARE(a11y(w->centralWidget())->role(), QAccessible::Canvas);
+        QCOMPARE(a11y(get("imgBild1"))->role(), QAccessible::Graphic);
         // What a screen reader finds: a name on everything shown, and the board in reading order.
         QStringList unnamed, board;
         std::function<void(QAccessibleInterface *)> walk = [&](QAccessibleInterface *node) {
@@ -386,6 +392,7 @@ private slots:
                                  { "Antal", "Flyttningar", "Antal flyttningar: 0", "Blanda" }));
         // The sound switch: a check mark, and the words a screen reader says.
         QAccessibleInterface *ljud = a11y(item("mnuLjud"));
+        QCOMPARE(ljud->text(QAccessible::Name), "Ljud");
         for (const char *words : { "på", "av", "på" }) {
             QCOMPARE(ljud->state().checkable && ljud->state().checked, words == QString("på"));
             QCOMPARE(ljud->text(QAccessible::Description), QString(words));
